@@ -1,0 +1,1 @@
+#include "overlay_controller.h"

@@ -1,0 +1,1 @@
+#include "native_overlay_window.h"

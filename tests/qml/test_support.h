@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QObject>
+#include <QVariantList>
+
+// Helpers the QML tests reach as the context property "testSupport".
+class TestSupport : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TestSupport(QObject *parent = nullptr);
+
+    // Replaces the emulated screens of the offscreen platform; the real
+    // QGuiApplication screen signals fire. Each element: name, x, y, width,
+    // height and optionally logicalDpi (base 96).
+    Q_INVOKABLE bool setScreens(const QVariantList &screens);
+};
