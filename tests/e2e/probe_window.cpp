@@ -1,7 +1,8 @@
 // A plain window of the test's own that lies beneath the overlays and reports
 // every mouse press it receives on standard output, one line each:
 //   press <global x> <global y> <button>
-// With --screens it prints the screens Qt sees and exits.
+// With --screens it prints the screens Qt sees and exits. --rect x,y,w,h places
+// the window (Qt itself takes --geometry).
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -42,9 +43,9 @@ int main(int argc, char *argv[])
         }
         return 0;
     }
-    // Geometry in logical pixels: --geometry x,y,w,h
+    // Geometry in logical pixels: --rect x,y,w,h
     QRect geometry(0, 0, 400, 300);
-    const int at = app.arguments().indexOf(QStringLiteral("--geometry"));
+    const int at = app.arguments().indexOf(QStringLiteral("--rect"));
     if (at > 0 && at + 1 < app.arguments().size()) {
         const QStringList v = app.arguments().at(at + 1).split(QLatin1Char(','));
         if (v.size() == 4)

@@ -1,0 +1,830 @@
+// End-to-end: the real zrn-calipers on an X server with two monitors of
+// different size, the right one at scale 2. The program is driven only with
+// xdotool; everything checked is read back from X: window geometry and
+// stacking, XShape input shapes, and pixels of the screen. A probe window of
+// our own lies beneath the overlays and logs the clicks that reach it.
+//
+// The slots run in order and share one program instance, like a user session:
+// start, click through, caliper life, the scaled display, hot-plug, close.
+
+#include "x_display.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <algorithm>
+#include <optional>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Qt Test waits twice as long again before it reports a failed QTRY.
+constexpr int kStartTimeoutMs = 10000;
+constexpr int kTimeoutMs = 5000;
+
+// A monitor of the test's X screen: its physical rectangle and Qt scale factor.
+struct Monitor
+{
+    const char *name;
+    QRect physical;
+    int scale;
+
+    double logicalWidth() const { return physical.width() / double(scale); }
+    double logicalHeight() const { return physical.height() / double(scale); }
+    QPoint toPhysical(double x, double y) const
+    {
+        return physical.topLeft() + QPoint(qRound(x * scale), qRound(y * scale));
+    }
+    QString xrandrGeometry() const
+    {
+        // size in pixels / millimetres at about 96 dots per inch
+        return QStringLiteral("%1/%2x%3/%4+%5+%6")
+            .arg(physical.width())
+            .arg(qRound(physical.width() * 25.4 / 96))
+            .arg(physical.height())
+            .arg(qRound(physical.height() * 25.4 / 96))
+            .arg(physical.x())
+            .arg(physical.y());
+    }
+};
+
+const Monitor kMonitorA{"A", QRect(0, 0, 1920, 1080), 1};
+const Monitor kMonitorB{"B", QRect(1920, 0, 1280, 1024), 2};
+
+// Layout of the control panel, in its logical pixels.
+constexpr int kPanelWidth = 190;
+constexpr int kPanelHeight = 390; // without a QT/QTc caliper
+constexpr int kHeaderHeight = 58;
+constexpr int kSeparatorHeight = 1;
+constexpr int kPanePadding = 8;
+constexpr int kColumnSpacing = 7;
+constexpr int kButtonHeight = 32;
+constexpr int kButtonSpacing = 5;
+constexpr int kNominalHeadingHeight = 13; // a 10-pixel text line; depends on the font
+// Close button: 26 × 22 at the right end of the header's first row (row margins 6,
+// two 22-high rows with −3 spacing centred in the 58-high header).
+constexpr double kCloseX = kPanelWidth - 6 - 13;
+constexpr double kCloseY = 6 + (kHeaderHeight - 12 - (22 + 22 - 3)) / 2.0 + 11;
+
+enum PaletteButton { AddCaliper = 0, AddRhythm, Reference, QtQtc, ClearAll };
+
+// Where the panel places the n-th new caliper on a display of W × H (display-local).
+struct Placement
+{
+    double startX, endX, y;
+};
+
+Placement placement(int n, double width, double height)
+{
+    const int offset = (n * 24) % 168;
+    const double startX = std::max(30.0, width / 2 - 50 + offset);
+    const double endX = std::min(width - 30, startX + 100);
+    const double y = std::max(60.0, std::min(height - 60, height / 2 - 60 + (n * 18) % 120));
+    return {startX, endX, y};
+}
+
+// Caliper colour "#2dd4bf", also where a 1-pixel line covers a pixel only partly.
+bool isCaliperColour(QRgb c)
+{
+    return qGreen(c) - qRed(c) >= 40 && qBlue(c) - qRed(c) >= 30;
+}
+
+// Label box fill rgba(8, 19, 17, 0.90), on its own or blended over the probe's grey.
+bool isLabelFill(QRgb c)
+{
+    auto near = [c](int r, int g, int b) {
+        return std::abs(qRed(c) - r) <= 6 && std::abs(qGreen(c) - g) <= 6
+            && std::abs(qBlue(c) - b) <= 6;
+    };
+    return near(7, 17, 15) || near(13, 24, 22);
+}
+
+bool isLabelText(QRgb c)
+{
+    return qRed(c) > 150 && qGreen(c) > 150 && qBlue(c) > 150;
+}
+
+QString colourList(const QImage &image)
+{
+    QStringList out;
+    for (int y = 0; y < image.height() && out.size() < 24; ++y)
+        for (int x = 0; x < image.width() && out.size() < 24; ++x)
+            out << QColor(image.pixel(x, y)).name();
+    return out.isEmpty() ? QStringLiteral("(nothing)") : out.join(QLatin1Char(' '));
+}
+
+QString rectText(const QRect &r)
+{
+    return QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
+}
+
+} // namespace
+
+class tst_E2E : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void cleanupTestCase();
+
+    void overlaysCoverDisplaysAndPanelIsPlaced();
+    void emptyOverlayPassesClicks();
+    void addCaliperDrawsOnPanelDisplay();
+    void clickOnHandleIsTakenElsewhereItPasses();
+    void dragRightHandleMovesLine();
+    void rightClickRemovesCaliper();
+    void referenceGivesTwoLineLabel();
+    void scaledDisplayTakesMouseWhereDrawn();
+    void hotPlugRebuildsOverlaysAndKeepsCalipers();
+    void closingPanelExitsWithZero();
+
+private:
+    // tools
+    bool run(const QString &program, const QStringList &args);
+    void xdotool(const QStringList &args);
+    void click(const QPoint &p, int button = 1);
+    void setMonitor(const Monitor &m, const QString &output);
+
+    // what X shows
+    QList<XTopLevel> programWindows() const;
+    std::optional<XTopLevel> panel() const;
+    QList<XTopLevel> overlays() const;
+    QString overlayGeometries() const;
+    QString windowReport() const;
+    bool lineAt(int x, int y, int tolerance = 2) const;
+    bool horizontalLineAt(int x, int y, int tolerance = 2) const;
+    QString around(int x, int y, int dx, int dy) const;
+    bool inputShapeContains(const QPoint &p) const;
+    QPoint paletteButton(PaletteButton button) const;
+    QPoint closeButton() const;
+
+    // probe
+    bool probeGot(const QPoint &p, int qtButton) const;
+
+    void saveFailureArtifacts(const QString &name);
+
+    XDisplay m_x;
+    QProcess m_probe;
+    QProcess m_program;
+    QStringList m_probeLines;
+    QString m_artifacts;
+    int m_created = 0; // calipers created from the panel so far (its createdCount)
+    bool m_started = false;
+};
+
+bool tst_E2E::run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForFinished(15000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        qWarning("%s %s failed: %s", qPrintable(program), qPrintable(args.join(QLatin1Char(' '))),
+                 p.readAll().constData());
+        return false;
+    }
+    return true;
+}
+
+void tst_E2E::xdotool(const QStringList &args)
+{
+    QVERIFY2(run(QStringLiteral("xdotool"), args), "xdotool failed");
+}
+
+void tst_E2E::click(const QPoint &p, int button)
+{
+    xdotool({QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y()),
+             QStringLiteral("click"), QString::number(button)});
+}
+
+void tst_E2E::setMonitor(const Monitor &m, const QString &output)
+{
+    QVERIFY(run(QStringLiteral("xrandr"), {QStringLiteral("--setmonitor"),
+                                           QString::fromLatin1(m.name), m.xrandrGeometry(),
+                                           output}));
+}
+
+QList<XTopLevel> tst_E2E::programWindows() const
+{
+    QList<XTopLevel> out;
+    const qint64 pid = m_program.processId();
+    for (const XTopLevel &w : m_x.topLevels())
+        if (w.mapped && pid != 0 && w.pid == pid)
+            out << w;
+    return out;
+}
+
+std::optional<XTopLevel> tst_E2E::panel() const
+{
+    for (const XTopLevel &w : programWindows()) {
+        if (w.title == QStringLiteral("ZRN Calipers")
+            && w.types.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_NORMAL")))
+            return w;
+    }
+    return std::nullopt;
+}
+
+QList<XTopLevel> tst_E2E::overlays() const
+{
+    QList<XTopLevel> out;
+    for (const XTopLevel &w : programWindows())
+        if (w.types.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY")))
+            out << w;
+    std::sort(out.begin(), out.end(), [](const XTopLevel &a, const XTopLevel &b) {
+        return a.geometry.x() < b.geometry.x();
+    });
+    return out;
+}
+
+QString tst_E2E::overlayGeometries() const
+{
+    QStringList out;
+    for (const XTopLevel &w : overlays())
+        out << rectText(w.geometry);
+    return out.join(QLatin1Char(' '));
+}
+
+QString tst_E2E::windowReport() const
+{
+    return QStringLiteral("program pid %1, mapped windows:\n%2")
+        .arg(m_program.processId())
+        .arg(XDisplay::describe(m_x.topLevels()));
+}
+
+// A vertical caliper line crosses row y within x ± tolerance.
+bool tst_E2E::lineAt(int x, int y, int tolerance) const
+{
+    const QImage img = m_x.grab(QRect(x - tolerance, y, 2 * tolerance + 1, 1));
+    for (int i = 0; i < img.width(); ++i)
+        if (isCaliperColour(img.pixel(i, 0)))
+            return true;
+    return false;
+}
+
+bool tst_E2E::horizontalLineAt(int x, int y, int tolerance) const
+{
+    const QImage img = m_x.grab(QRect(x, y - tolerance, 1, 2 * tolerance + 1));
+    for (int i = 0; i < img.height(); ++i)
+        if (isCaliperColour(img.pixel(0, i)))
+            return true;
+    return false;
+}
+
+QString tst_E2E::around(int x, int y, int dx, int dy) const
+{
+    return colourList(m_x.grab(QRect(x - dx, y - dy, 2 * dx + 1, 2 * dy + 1)));
+}
+
+bool tst_E2E::inputShapeContains(const QPoint &p) const
+{
+    for (const XTopLevel &w : overlays()) {
+        if (!w.geometry.contains(p))
+            continue;
+        for (const QRect &r : m_x.inputShape(w.id))
+            if (r.contains(p))
+                return true;
+    }
+    return false;
+}
+
+// Centre of a palette button. Its height is fixed; only the heading above the
+// buttons depends on the font. Where the buttons can be seen (their white fill
+// in a column left of the texts), their drawn position is used.
+QPoint tst_E2E::paletteButton(PaletteButton button) const
+{
+    const auto p = panel();
+    if (!p)
+        return {};
+    const QRect g = p->geometry;
+    const double s = g.width() / double(kPanelWidth);
+    const int index = int(button);
+    const double nominal = kHeaderHeight + kSeparatorHeight + kPanePadding + kNominalHeadingHeight
+        + kColumnSpacing + index * (kButtonHeight + kButtonSpacing) + kButtonHeight / 2.0;
+    int y = g.y() + qRound(nominal * s);
+
+    const int columnX = g.x() + qRound((kPanePadding + 15) * s);
+    const QImage column = m_x.grab(QRect(columnX, g.y(), 1, g.height()));
+    auto isButtonFill = [](QRgb c) {
+        const QColor plain(0xffffff), hovered(0xdcece7);
+        for (const QColor &f : {plain, hovered})
+            if (std::abs(qRed(c) - f.red()) <= 4 && std::abs(qGreen(c) - f.green()) <= 4
+                && std::abs(qBlue(c) - f.blue()) <= 4)
+                return true;
+        return false;
+    };
+    QList<QPair<int, int>> runs; // first row, length
+    for (int row = 0; row < column.height();) {
+        if (!isButtonFill(column.pixel(0, row))) {
+            ++row;
+            continue;
+        }
+        const int first = row;
+        while (row < column.height() && isButtonFill(column.pixel(0, row)))
+            ++row;
+        if (row - first >= qRound(24 * s))
+            runs.append({first, row - first});
+    }
+    if (runs.size() >= 5 && std::abs(g.y() + runs[index].first + runs[index].second / 2 - y)
+                                < qRound(kButtonHeight * s))
+        y = g.y() + runs[index].first + runs[index].second / 2;
+    return QPoint(g.x() + g.width() / 2, y);
+}
+
+QPoint tst_E2E::closeButton() const
+{
+    const auto p = panel();
+    if (!p)
+        return {};
+    const double s = p->geometry.width() / double(kPanelWidth);
+    return p->geometry.topLeft() + QPoint(qRound(kCloseX * s), qRound(kCloseY * s));
+}
+
+bool tst_E2E::probeGot(const QPoint &p, int qtButton) const
+{
+    return m_probeLines.contains(
+        QStringLiteral("press %1 %2 %3").arg(p.x()).arg(p.y()).arg(qtButton));
+}
+
+// ---------------------------------------------------------------------------
+
+void tst_E2E::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        QSKIP("needs an X server (run through tests/support/with-xvfb.sh)");
+    QVERIFY2(m_x.isOpen(), "cannot connect to the X server");
+    for (const char *tool : {"xrandr", "xdotool"})
+        QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
+                 qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(tool))));
+    QVERIFY2(QFileInfo::exists(QStringLiteral(ZRN_PROGRAM)), ZRN_PROGRAM " is missing");
+
+    m_artifacts = QStringLiteral(ZRN_E2E_ARTIFACTS);
+    QDir(m_artifacts).removeRecursively();
+
+    const QRect root = m_x.rootGeometry();
+    QVERIFY2(root.contains(kMonitorA.physical.united(kMonitorB.physical)),
+             qPrintable(QStringLiteral("X screen %1 is too small for both monitors; start the "
+                                       "server with --screen 3200x1080x24")
+                            .arg(rectText(root))));
+    setMonitor(kMonitorA, QStringLiteral("screen"));
+    setMonitor(kMonitorB, QStringLiteral("none"));
+
+    // The probe first, so that every window of the program lies above it.
+    connect(&m_probe, &QProcess::readyReadStandardOutput, this, [this] {
+        while (m_probe.canReadLine())
+            m_probeLines << QString::fromUtf8(m_probe.readLine()).trimmed();
+    });
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.remove(QStringLiteral("QT_SCREEN_SCALE_FACTORS"));
+    m_probe.setProcessEnvironment(env);
+    m_probe.start(QStringLiteral(ZRN_PROBE),
+                  {QStringLiteral("--rect"), QStringLiteral("%1,%2,%3,%4")
+                                                 .arg(root.x())
+                                                 .arg(root.y())
+                                                 .arg(root.width())
+                                                 .arg(root.height())});
+    QTRY_VERIFY_WITH_TIMEOUT(!m_probeLines.isEmpty(), kStartTimeoutMs);
+    QVERIFY2(m_probeLines.first().startsWith(QStringLiteral("ready")),
+             qPrintable(m_probeLines.first()));
+
+    env.insert(QStringLiteral("QT_SCREEN_SCALE_FACTORS"), QStringLiteral("A=1;B=2"));
+    // The software renderer needs no OpenGL driver in the test machine.
+    env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    m_program.setProcessEnvironment(env);
+    m_program.setProcessChannelMode(QProcess::MergedChannels);
+    m_program.start(QStringLiteral(ZRN_PROGRAM));
+    QVERIFY2(m_program.waitForStarted(kStartTimeoutMs), qPrintable(m_program.errorString()));
+
+    QTRY_VERIFY2_WITH_TIMEOUT(panel().has_value() && overlays().size() == 2,
+                              qPrintable(QStringLiteral("expected the panel and two overlays; ")
+                                         + windowReport()),
+                              kStartTimeoutMs);
+    m_started = true;
+}
+
+void tst_E2E::cleanup()
+{
+    if (QTest::currentTestFailed())
+        saveFailureArtifacts(QString::fromLatin1(QTest::currentTestFunction()));
+}
+
+void tst_E2E::saveFailureArtifacts(const QString &name)
+{
+    QDir().mkpath(m_artifacts);
+    const QString file = QStringLiteral("%1/%2.png").arg(m_artifacts, name);
+    m_x.grab(m_x.rootGeometry()).save(file);
+    qInfo("screenshot: %s\n%s", qPrintable(file), qPrintable(windowReport()));
+    qInfo("probe log: %s", qPrintable(m_probeLines.join(QStringLiteral(" | "))));
+    qInfo("program output:\n%s", m_program.readAll().constData());
+}
+
+void tst_E2E::cleanupTestCase()
+{
+    if (!m_started && m_x.isOpen())
+        saveFailureArtifacts(QStringLiteral("initTestCase"));
+    for (QProcess *p : {&m_program, &m_probe}) {
+        if (p->state() != QProcess::NotRunning) {
+            p->kill();
+            p->waitForFinished(5000);
+        }
+    }
+}
+
+void tst_E2E::overlaysCoverDisplaysAndPanelIsPlaced()
+{
+    QTRY_COMPARE_WITH_TIMEOUT(overlayGeometries(),
+                              rectText(kMonitorA.physical) + QLatin1Char(' ')
+                                  + rectText(kMonitorB.physical),
+                              kTimeoutMs);
+
+    // First display, centred vertically, its centre at a third of the display's width.
+    const QRect expected(qRound(kMonitorA.logicalWidth() / 3 - kPanelWidth / 2.0),
+                         qRound((kMonitorA.logicalHeight() - kPanelHeight) / 2.0), kPanelWidth,
+                         kPanelHeight);
+    QTRY_COMPARE_WITH_TIMEOUT(rectText(panel().value_or(XTopLevel()).geometry),
+                              rectText(expected), kTimeoutMs);
+
+    // The panel stays above the overlays.
+    const QList<XTopLevel> stack = m_x.topLevels();
+    auto indexOf = [&stack](quint32 id) {
+        for (int i = 0; i < stack.size(); ++i)
+            if (stack[i].id == id)
+                return i;
+        return -1;
+    };
+    const int panelIndex = indexOf(panel()->id);
+    for (const XTopLevel &o : overlays())
+        QVERIFY2(indexOf(o.id) < panelIndex,
+                 qPrintable(QStringLiteral("expected the panel above overlay 0x%1; ")
+                                .arg(o.id, 0, 16)
+                            + windowReport()));
+}
+
+void tst_E2E::emptyOverlayPassesClicks()
+{
+    const QPoint onA = kMonitorA.toPhysical(300, 900);
+    const QPoint onB = kMonitorB.toPhysical(40, 450);
+    for (const QPoint &p : {onA, onB})
+        QVERIFY2(!inputShapeContains(p),
+                 qPrintable(QStringLiteral("expected no input shape at %1,%2 without calipers")
+                                .arg(p.x())
+                                .arg(p.y())));
+    click(onA);
+    click(onB);
+    QTRY_VERIFY2_WITH_TIMEOUT(probeGot(onA, 1) && probeGot(onB, 1),
+                              qPrintable(QStringLiteral("expected the probe to log presses at "
+                                                        "%1,%2 and %3,%4; it logged: %5")
+                                             .arg(onA.x())
+                                             .arg(onA.y())
+                                             .arg(onB.x())
+                                             .arg(onB.y())
+                                             .arg(m_probeLines.join(QStringLiteral(" | ")))),
+                              kTimeoutMs);
+}
+
+void tst_E2E::addCaliperDrawsOnPanelDisplay()
+{
+    const Placement c = placement(m_created, kMonitorA.logicalWidth(), kMonitorA.logicalHeight());
+    click(paletteButton(AddCaliper));
+    ++m_created;
+
+    const int left = int(c.startX), right = int(c.endX), y = int(c.y);
+    for (int row : {200, 800}) {
+        QTRY_VERIFY2_WITH_TIMEOUT(lineAt(left, row) && lineAt(right, row),
+                                  qPrintable(QStringLiteral("expected caliper lines at x %1 and "
+                                                            "%2 on row %3, saw [%4] and [%5]")
+                                                 .arg(left)
+                                                 .arg(right)
+                                                 .arg(row)
+                                                 .arg(around(left, row, 3, 0))
+                                                 .arg(around(right, row, 3, 0))),
+                                  kTimeoutMs);
+    }
+    const int between = left + 25;
+    QVERIFY2(horizontalLineAt(between, y),
+             qPrintable(QStringLiteral("expected the horizontal line at y %1, saw [%2]")
+                            .arg(y)
+                            .arg(around(between, y, 0, 3))));
+    // Nothing drawn between the lines away from the horizontal line.
+    QVERIFY2(!lineAt(between, 200, 10),
+             qPrintable(QStringLiteral("expected no line around %1,200, saw [%2]")
+                            .arg(between)
+                            .arg(around(between, 200, 10, 0))));
+    // Its label box: beside the right end, below the line, one line of text ("100 px").
+    const QPoint box(right + 10, y + 8);
+    QVERIFY2(isLabelFill(m_x.grab(QRect(box + QPoint(2, 2), QSize(1, 1))).pixel(0, 0)),
+             qPrintable(QStringLiteral("expected the label fill at %1,%2, saw [%3]")
+                            .arg(box.x() + 2)
+                            .arg(box.y() + 2)
+                            .arg(around(box.x() + 2, box.y() + 2, 1, 1))));
+}
+
+void tst_E2E::clickOnHandleIsTakenElsewhereItPasses()
+{
+    const Placement c = placement(0, kMonitorA.logicalWidth(), kMonitorA.logicalHeight());
+    const QPoint centreHandle(qRound((c.startX + c.endX) / 2), int(c.y));
+    const QPoint onLeftLine(int(c.startX), 300);
+    const QPoint beside(int(c.startX) - 12, 300); // outside the 10-pixel strip of the line
+    const QPoint empty = kMonitorA.toPhysical(300, 900);
+
+    for (const QPoint &p : {centreHandle, onLeftLine})
+        QVERIFY2(inputShapeContains(p),
+                 qPrintable(QStringLiteral("expected the overlay's input shape to contain %1,%2")
+                                .arg(p.x())
+                                .arg(p.y())));
+    for (const QPoint &p : {beside, empty})
+        QVERIFY2(!inputShapeContains(p),
+                 qPrintable(QStringLiteral("expected no input shape at %1,%2")
+                                .arg(p.x())
+                                .arg(p.y())));
+
+    m_probeLines.clear();
+    click(centreHandle);
+    click(onLeftLine);
+    click(beside);
+    click(empty);
+    // Presses reach the probe in order: once the last one is there, any earlier
+    // press that passed through would be there too.
+    QTRY_VERIFY2_WITH_TIMEOUT(probeGot(empty, 1),
+                              qPrintable(QStringLiteral("expected a press at %1,%2 in the probe "
+                                                        "log, saw: %3")
+                                             .arg(empty.x())
+                                             .arg(empty.y())
+                                             .arg(m_probeLines.join(QStringLiteral(" | ")))),
+                              kTimeoutMs);
+    QVERIFY2(probeGot(beside, 1), qPrintable(QStringLiteral("expected the press beside the line "
+                                                            "to pass through, probe saw: %1")
+                                                 .arg(m_probeLines.join(QStringLiteral(" | ")))));
+    QVERIFY2(!probeGot(centreHandle, 1) && !probeGot(onLeftLine, 1),
+             qPrintable(QStringLiteral("expected the overlay to keep presses on the caliper, "
+                                       "probe saw: %1")
+                            .arg(m_probeLines.join(QStringLiteral(" | ")))));
+    // The caliper is still where it was.
+    QVERIFY(lineAt(int(c.startX), 200) && lineAt(int(c.endX), 200));
+}
+
+void tst_E2E::dragRightHandleMovesLine()
+{
+    const Placement c = placement(0, kMonitorA.logicalWidth(), kMonitorA.logicalHeight());
+    const int from = int(c.endX), to = from + 100, row = 300;
+    xdotool({QStringLiteral("mousemove"), QString::number(from), QString::number(row),
+             QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
+             QString::number(from + 40), QString::number(row), QStringLiteral("mousemove"),
+             QString::number(to), QString::number(row + 30), QStringLiteral("mouseup"),
+             QStringLiteral("1"), QStringLiteral("mousemove"), QStringLiteral("300"),
+             QStringLiteral("900")});
+    for (int r : {200, 800}) {
+        QTRY_VERIFY2_WITH_TIMEOUT(lineAt(to, r) && !lineAt(from, r) && lineAt(int(c.startX), r),
+                                  qPrintable(QStringLiteral("expected lines at x %1 and %2 and "
+                                                            "none at %3 on row %4, saw [%5], "
+                                                            "[%6], [%7]")
+                                                 .arg(int(c.startX))
+                                                 .arg(to)
+                                                 .arg(from)
+                                                 .arg(r)
+                                                 .arg(around(int(c.startX), r, 3, 0))
+                                                 .arg(around(to, r, 3, 0))
+                                                 .arg(around(from, r, 3, 0))),
+                                  kTimeoutMs);
+    }
+    // The horizontal line did not move with the vertical motion of the pointer.
+    QVERIFY2(horizontalLineAt(to - 20, int(c.y)),
+             qPrintable(QStringLiteral("expected the horizontal line at y %1, saw [%2]")
+                            .arg(int(c.y))
+                            .arg(around(to - 20, int(c.y), 0, 3))));
+    QTRY_VERIFY2_WITH_TIMEOUT(inputShapeContains({to, row}) && !inputShapeContains({from, row}),
+                              "expected the input shape to follow the moved line", kTimeoutMs);
+}
+
+void tst_E2E::rightClickRemovesCaliper()
+{
+    const Placement c = placement(0, kMonitorA.logicalWidth(), kMonitorA.logicalHeight());
+    const int right = int(c.endX) + 100;
+    m_probeLines.clear();
+    click({right, 300}, 3);
+    QTRY_VERIFY2_WITH_TIMEOUT(!lineAt(int(c.startX), 200) && !lineAt(right, 200),
+                              qPrintable(QStringLiteral("expected no caliper lines at x %1 and "
+                                                        "%2, saw [%3] and [%4]")
+                                             .arg(int(c.startX))
+                                             .arg(right)
+                                             .arg(around(int(c.startX), 200, 3, 0))
+                                             .arg(around(right, 200, 3, 0))),
+                              kTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(!inputShapeContains({right, 300})
+                                  && !inputShapeContains({int(c.startX), 300}),
+                              "expected no input shape left where the caliper was", kTimeoutMs);
+    QVERIFY2(!probeGot({right, 300}, 2), "the right click reached the probe");
+}
+
+void tst_E2E::referenceGivesTwoLineLabel()
+{
+    const double W = kMonitorA.logicalWidth(), H = kMonitorA.logicalHeight();
+    const Placement ref = placement(m_created, W, H);
+    click(paletteButton(Reference));
+    ++m_created;
+    QTRY_VERIFY2_WITH_TIMEOUT(horizontalLineAt(int(ref.startX) + 20, int(ref.y)),
+                              qPrintable(QStringLiteral("expected the reference line at y %1, "
+                                                        "saw [%2]")
+                                             .arg(int(ref.y))
+                                             .arg(around(int(ref.startX) + 20, int(ref.y), 0, 3))),
+                              kTimeoutMs);
+    const Placement c = placement(m_created, W, H);
+    click(paletteButton(AddCaliper));
+    ++m_created;
+    QTRY_VERIFY2_WITH_TIMEOUT(lineAt(int(c.startX), 200) && lineAt(int(c.endX), 200),
+                              qPrintable(QStringLiteral("expected caliper lines at x %1 and %2, "
+                                                        "saw [%3] and [%4]")
+                                             .arg(int(c.startX))
+                                             .arg(int(c.endX))
+                                             .arg(around(int(c.startX), 200, 3, 0))
+                                             .arg(around(int(c.endX), 200, 3, 0))),
+                              kTimeoutMs);
+
+    // Calibrated, its label has two lines ("1000 ms", "60 bpm"): a box of
+    // 2 × 15 + 8 = 38 rows starting 10 right of its end and 8 below its line.
+    const QPoint box(int(c.endX) + 10, int(c.y) + 8);
+    const int boxHeight = 2 * 15 + 8;
+    const QImage img = m_x.grab(QRect(box - QPoint(4, 0), QSize(64, boxHeight + 6)));
+    auto at = [&img, &box](int x, int y) { return img.pixel(x - box.x() + 4, y - box.y()); };
+    // The left margin of the box (text starts 6 in), down to its last row. Its
+    // upper rows may lie under the reference's own label, so the lower ones count.
+    for (int y = box.y() + 24; y < box.y() + boxHeight; ++y)
+        QVERIFY2(isLabelFill(at(box.x() + 1, y)) && isLabelFill(at(box.x() + 4, y)),
+                 qPrintable(QStringLiteral("expected the label fill at %1..%2,%3, saw [%4]")
+                                .arg(box.x() + 1)
+                                .arg(box.x() + 4)
+                                .arg(y)
+                                .arg(around(box.x() + 2, y, 2, 0))));
+    for (int y = box.y() + boxHeight + 1; y < box.y() + boxHeight + 6; ++y)
+        QVERIFY2(!isLabelFill(at(box.x() + 2, y)),
+                 qPrintable(QStringLiteral("expected the label box to end above row %1, saw "
+                                           "[%2] at %3,%1")
+                                .arg(y)
+                                .arg(QColor(at(box.x() + 2, y)).name())
+                                .arg(box.x() + 2)));
+    QVERIFY2(!isLabelFill(at(box.x() - 3, box.y() + boxHeight - 4)),
+             qPrintable(QStringLiteral("expected the label box to start at x %1, saw fill at %2")
+                            .arg(box.x())
+                            .arg(box.x() - 3)));
+    // Text in the second line of the box.
+    bool text = false;
+    for (int y = box.y() + 19; y < box.y() + 34 && !text; ++y)
+        for (int x = box.x() + 6; x < box.x() + 40 && !text; ++x)
+            text = isLabelText(at(x, y));
+    QVERIFY2(text, qPrintable(QStringLiteral("expected label text in %1")
+                                  .arg(rectText(QRect(box.x() + 6, box.y() + 19, 34, 15)))));
+}
+
+void tst_E2E::scaledDisplayTakesMouseWhereDrawn()
+{
+    const auto before = panel();
+    QVERIFY(before);
+    // No window manager: the panel is moved the way one would, with a configure request.
+    const QPoint target = kMonitorB.physical.topLeft() + QPoint(400, 100);
+    xdotool({QStringLiteral("windowmove"), QString::number(before->id), QString::number(target.x()),
+             QString::number(target.y())});
+    // On the display at scale 2 the panel keeps its logical size, twice the pixels.
+    QTRY_COMPARE_WITH_TIMEOUT(rectText(panel().value_or(XTopLevel()).geometry),
+                              rectText(QRect(target, QSize(kPanelWidth, kPanelHeight) * 2)),
+                              kTimeoutMs);
+
+    const Placement c = placement(m_created, kMonitorB.logicalWidth(), kMonitorB.logicalHeight());
+    click(paletteButton(AddCaliper));
+    ++m_created;
+    const QPoint left = kMonitorB.toPhysical(c.startX, 150);
+    const QPoint right = kMonitorB.toPhysical(c.endX, 150);
+    const int lowRow = kMonitorB.toPhysical(0, 400).y();
+    for (int row : {left.y(), lowRow})
+        QTRY_VERIFY2_WITH_TIMEOUT(lineAt(left.x(), row) && lineAt(right.x(), row),
+                                  qPrintable(QStringLiteral("expected caliper lines at x %1 and "
+                                                            "%2 on row %3, saw [%4] and [%5]")
+                                                 .arg(left.x())
+                                                 .arg(right.x())
+                                                 .arg(row)
+                                                 .arg(around(left.x(), row, 3, 0))
+                                                 .arg(around(right.x(), row, 3, 0))),
+                                  kTimeoutMs);
+    // Drawn 2 pixels wide at scale 2.
+    const QImage line = m_x.grab(QRect(left.x() - 4, left.y(), 9, 1));
+    int covered = 0;
+    for (int i = 0; i < line.width(); ++i)
+        covered += isCaliperColour(line.pixel(i, 0)) ? 1 : 0;
+    QVERIFY2(covered >= 2 && covered <= 3,
+             qPrintable(QStringLiteral("expected a line 2 pixels wide at x %1, saw [%2]")
+                            .arg(left.x())
+                            .arg(colourList(line))));
+
+    // Its input strip is the drawn line ± 5 logical pixels: 3 logical pixels
+    // (6 physical) from the drawn line the overlay takes the press, 8 logical
+    // pixels (16 physical) away the press passes through.
+    const QPoint inside = left + QPoint(6, 0);
+    const QPoint outside = left - QPoint(16, 0);
+    const QPoint empty = kMonitorB.toPhysical(40, 450);
+    QVERIFY2(inputShapeContains(inside) && inputShapeContains(left),
+             qPrintable(QStringLiteral("expected the input shape to contain %1,%2 and %3,%4")
+                            .arg(left.x())
+                            .arg(left.y())
+                            .arg(inside.x())
+                            .arg(inside.y())));
+    QVERIFY2(!inputShapeContains(outside),
+             qPrintable(QStringLiteral("expected no input shape at %1,%2")
+                            .arg(outside.x())
+                            .arg(outside.y())));
+    m_probeLines.clear();
+    click(inside);
+    click(outside);
+    click(empty);
+    QTRY_VERIFY2_WITH_TIMEOUT(probeGot(empty, 1),
+                              qPrintable(QStringLiteral("expected a press at %1,%2 in the probe "
+                                                        "log, saw: %3")
+                                             .arg(empty.x())
+                                             .arg(empty.y())
+                                             .arg(m_probeLines.join(QStringLiteral(" | ")))),
+                              kTimeoutMs);
+    QVERIFY2(probeGot(outside, 1) && !probeGot(inside, 1),
+             qPrintable(QStringLiteral("expected only the press 8 logical pixels off the line to "
+                                       "pass through, probe saw: %1")
+                            .arg(m_probeLines.join(QStringLiteral(" | ")))));
+
+    // Dragging the right line by 100 physical pixels moves it by exactly that.
+    const QPoint to = right + QPoint(100, 0);
+    xdotool({QStringLiteral("mousemove"), QString::number(right.x()), QString::number(right.y()),
+             QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
+             QString::number(right.x() + 50), QString::number(right.y()),
+             QStringLiteral("mousemove"), QString::number(to.x()), QString::number(to.y()),
+             QStringLiteral("mouseup"), QStringLiteral("1"), QStringLiteral("mousemove"),
+             QString::number(empty.x()), QString::number(empty.y())});
+    QTRY_VERIFY2_WITH_TIMEOUT(lineAt(to.x(), lowRow) && !lineAt(right.x(), lowRow)
+                                  && lineAt(left.x(), lowRow),
+                              qPrintable(QStringLiteral("expected lines at x %1 and %2 and none at "
+                                                        "%3, saw [%4], [%5], [%6]")
+                                             .arg(left.x())
+                                             .arg(to.x())
+                                             .arg(right.x())
+                                             .arg(around(left.x(), lowRow, 3, 0))
+                                             .arg(around(to.x(), lowRow, 3, 0))
+                                             .arg(around(right.x(), lowRow, 3, 0))),
+                              kTimeoutMs);
+}
+
+void tst_E2E::hotPlugRebuildsOverlaysAndKeepsCalipers()
+{
+    const double W = kMonitorA.logicalWidth(), H = kMonitorA.logicalHeight();
+    const Placement onA = placement(2, W, H);
+    const Placement onB = placement(3, kMonitorB.logicalWidth(), kMonitorB.logicalHeight());
+    const QPoint bLeft = kMonitorB.toPhysical(onB.startX, 400);
+    const QPoint bRight = kMonitorB.toPhysical(onB.endX, 400) + QPoint(100, 0);
+    QVERIFY2(lineAt(bLeft.x(), bLeft.y()) && lineAt(bRight.x(), bRight.y()),
+             "expected the caliper on the scaled display before the hot-plug");
+
+    QVERIFY(run(QStringLiteral("xrandr"),
+                {QStringLiteral("--delmonitor"), QString::fromLatin1(kMonitorB.name)}));
+    QTRY_COMPARE_WITH_TIMEOUT(overlayGeometries(), rectText(kMonitorA.physical), kTimeoutMs);
+    QCOMPARE(m_program.state(), QProcess::Running);
+    for (int row : {200, 800})
+        QTRY_VERIFY2_WITH_TIMEOUT(lineAt(int(onA.startX), row) && lineAt(int(onA.endX), row),
+                                  qPrintable(QStringLiteral("expected the caliper on the first "
+                                                            "display to stay at x %1 and %2, saw "
+                                                            "[%3] and [%4]")
+                                                 .arg(int(onA.startX))
+                                                 .arg(int(onA.endX))
+                                                 .arg(around(int(onA.startX), row, 3, 0))
+                                                 .arg(around(int(onA.endX), row, 3, 0))),
+                                  kTimeoutMs);
+
+    setMonitor(kMonitorB, QStringLiteral("none"));
+    QTRY_COMPARE_WITH_TIMEOUT(overlayGeometries(),
+                              rectText(kMonitorA.physical) + QLatin1Char(' ')
+                                  + rectText(kMonitorB.physical),
+                              kTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(lineAt(bLeft.x(), bLeft.y()) && lineAt(bRight.x(), bRight.y()),
+                              qPrintable(QStringLiteral("expected the caliper back at x %1 and %2 "
+                                                        "on the returned display, saw [%3] and "
+                                                        "[%4]")
+                                             .arg(bLeft.x())
+                                             .arg(bRight.x())
+                                             .arg(around(bLeft.x(), bLeft.y(), 3, 0))
+                                             .arg(around(bRight.x(), bRight.y(), 3, 0))),
+                              kTimeoutMs);
+    QVERIFY(lineAt(int(onA.startX), 200) && lineAt(int(onA.endX), 200));
+    QCOMPARE(m_program.state(), QProcess::Running);
+}
+
+void tst_E2E::closingPanelExitsWithZero()
+{
+    QTRY_VERIFY2_WITH_TIMEOUT(panel().has_value(), qPrintable(windowReport()), kTimeoutMs);
+    click(closeButton());
+    QTRY_COMPARE_WITH_TIMEOUT(m_program.state(), QProcess::NotRunning, kTimeoutMs);
+    QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_program.exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(tst_E2E)
+#include "tst_e2e.moc"

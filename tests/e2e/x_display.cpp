@@ -1,0 +1,188 @@
+#include "x_display.h"
+
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+template <typename T>
+Reply<T> reply(T *r)
+{
+    return Reply<T>(r, &std::free);
+}
+
+} // namespace
+
+XDisplay::XDisplay()
+{
+    int screenNumber = 0;
+    xcb_connection_t *c = xcb_connect(nullptr, &screenNumber);
+    if (!c || xcb_connection_has_error(c)) {
+        if (c)
+            xcb_disconnect(c);
+        return;
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screenNumber && it.rem; ++i)
+        xcb_screen_next(&it);
+    if (!it.rem) {
+        xcb_disconnect(c);
+        return;
+    }
+    m_connection = c;
+    m_root = it.data->root;
+}
+
+XDisplay::~XDisplay()
+{
+    if (m_connection)
+        xcb_disconnect(m_connection);
+}
+
+QRect XDisplay::rootGeometry() const
+{
+    auto g = reply(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, m_root),
+                                          nullptr));
+    return g ? QRect(0, 0, g->width, g->height) : QRect();
+}
+
+quint32 XDisplay::atom(const char *name) const
+{
+    auto r = reply(xcb_intern_atom_reply(
+        m_connection, xcb_intern_atom(m_connection, 0, uint16_t(std::strlen(name)), name),
+        nullptr));
+    return r ? r->atom : 0;
+}
+
+QString XDisplay::atomName(quint32 a) const
+{
+    auto r = reply(xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, a),
+                                           nullptr));
+    if (!r)
+        return {};
+    return QString::fromLatin1(xcb_get_atom_name_name(r.get()),
+                               xcb_get_atom_name_name_length(r.get()));
+}
+
+QList<XTopLevel> XDisplay::topLevels() const
+{
+    QList<XTopLevel> result;
+    if (!m_connection)
+        return result;
+    const quint32 pidAtom = atom("_NET_WM_PID");
+    const quint32 typeAtom = atom("_NET_WM_WINDOW_TYPE");
+    const quint32 nameAtom = atom("_NET_WM_NAME");
+    auto tree = reply(
+        xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
+    if (!tree)
+        return result;
+    const xcb_window_t *children = xcb_query_tree_children(tree.get());
+    const int count = xcb_query_tree_children_length(tree.get());
+    for (int i = 0; i < count; ++i) {
+        XTopLevel w;
+        w.id = children[i];
+        auto attrs = reply(xcb_get_window_attributes_reply(
+            m_connection, xcb_get_window_attributes(m_connection, w.id), nullptr));
+        auto geo = reply(
+            xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, w.id), nullptr));
+        if (!attrs || !geo)
+            continue; // gone meanwhile
+        w.mapped = attrs->map_state == XCB_MAP_STATE_VIEWABLE;
+        w.geometry = QRect(geo->x, geo->y, geo->width, geo->height);
+        auto pid = reply(xcb_get_property_reply(
+            m_connection,
+            xcb_get_property(m_connection, 0, w.id, pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+        if (pid && xcb_get_property_value_length(pid.get()) == 4)
+            w.pid = *static_cast<const quint32 *>(xcb_get_property_value(pid.get()));
+        auto name = reply(xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, w.id, nameAtom, XCB_ATOM_ANY, 0, 256),
+            nullptr));
+        if (name)
+            w.title = QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(name.get())),
+                                        xcb_get_property_value_length(name.get()));
+        auto types = reply(xcb_get_property_reply(
+            m_connection,
+            xcb_get_property(m_connection, 0, w.id, typeAtom, XCB_ATOM_ATOM, 0, 32), nullptr));
+        if (types) {
+            const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(types.get()));
+            const int n = xcb_get_property_value_length(types.get()) / 4;
+            for (int k = 0; k < n; ++k)
+                w.types << atomName(atoms[k]);
+        }
+        result << w;
+    }
+    return result;
+}
+
+QList<QRect> XDisplay::shape(quint32 window, int kind) const
+{
+    QList<QRect> result;
+    auto geo = reply(
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
+    auto r = reply(xcb_shape_get_rectangles_reply(
+        m_connection, xcb_shape_get_rectangles(m_connection, window, xcb_shape_kind_t(kind)),
+        nullptr));
+    if (!geo || !r)
+        return result;
+    const xcb_rectangle_t *rects = xcb_shape_get_rectangles_rectangles(r.get());
+    const int n = xcb_shape_get_rectangles_rectangles_length(r.get());
+    for (int i = 0; i < n; ++i)
+        result << QRect(geo->x + rects[i].x, geo->y + rects[i].y, rects[i].width, rects[i].height);
+    return result;
+}
+
+QList<QRect> XDisplay::inputShape(quint32 window) const
+{
+    return shape(window, XCB_SHAPE_SK_INPUT);
+}
+
+QList<QRect> XDisplay::boundingShape(quint32 window) const
+{
+    return shape(window, XCB_SHAPE_SK_BOUNDING);
+}
+
+QImage XDisplay::grab(const QRect &area) const
+{
+    const QRect a = area.intersected(rootGeometry());
+    if (!m_connection || a.isEmpty())
+        return {};
+    auto img = reply(xcb_get_image_reply(
+        m_connection,
+        xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(a.x()),
+                      int16_t(a.y()), uint16_t(a.width()), uint16_t(a.height()), ~0u),
+        nullptr));
+    if (!img || img->depth < 24)
+        return {};
+    const int bytes = xcb_get_image_data_length(img.get());
+    if (bytes < a.width() * a.height() * 4)
+        return {};
+    // 24-bit depth in 32 bits per pixel, little endian: the layout of RGB32.
+    QImage copy(xcb_get_image_data(img.get()), a.width(), a.height(), a.width() * 4,
+                QImage::Format_RGB32);
+    return copy.copy();
+}
+
+QString XDisplay::describe(const QList<XTopLevel> &windows)
+{
+    QStringList lines;
+    for (const XTopLevel &w : windows) {
+        if (!w.mapped)
+            continue;
+        lines << QStringLiteral("  0x%1 %2x%3+%4+%5 pid %6 \"%7\" [%8]")
+                     .arg(w.id, 0, 16)
+                     .arg(w.geometry.width())
+                     .arg(w.geometry.height())
+                     .arg(w.geometry.x())
+                     .arg(w.geometry.y())
+                     .arg(w.pid)
+                     .arg(w.title, w.types.join(QLatin1Char(',')));
+    }
+    return lines.isEmpty() ? QStringLiteral("  (no mapped window)") : lines.join(QLatin1Char('\n'));
+}

@@ -1,0 +1,55 @@
+#pragma once
+// What the X server shows, read back without going through Qt: the top-level
+// windows with their geometry, owner and type, their XShape input and bounding
+// shapes, and the pixels of the root window.
+
+#include <QImage>
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+struct xcb_connection_t;
+
+struct XTopLevel
+{
+    quint32 id = 0;
+    QRect geometry;  // root (physical) pixels
+    bool mapped = false;
+    qint64 pid = 0;  // _NET_WM_PID, 0 when absent
+    QString title;   // _NET_WM_NAME
+    QStringList types; // _NET_WM_WINDOW_TYPE atom names
+};
+
+class XDisplay
+{
+public:
+    XDisplay();
+    ~XDisplay();
+    XDisplay(const XDisplay &) = delete;
+    XDisplay &operator=(const XDisplay &) = delete;
+
+    bool isOpen() const { return m_connection != nullptr; }
+    QRect rootGeometry() const;
+
+    // Children of the root window, bottom of the stack first.
+    QList<XTopLevel> topLevels() const;
+
+    // Shapes in root coordinates. A window without a shape of that kind reports its
+    // own rectangle, as the server does.
+    QList<QRect> inputShape(quint32 window) const;
+    QList<QRect> boundingShape(quint32 window) const;
+
+    // Pixels of the root window (what is on screen) as RGB32.
+    QImage grab(const QRect &area) const;
+
+    static QString describe(const QList<XTopLevel> &windows);
+
+private:
+    quint32 atom(const char *name) const;
+    QString atomName(quint32 atom) const;
+    QList<QRect> shape(quint32 window, int kind) const;
+
+    xcb_connection_t *m_connection = nullptr;
+    quint32 m_root = 0;
+};
