@@ -13,8 +13,8 @@ namespace zrn {
 // Readable names in failure messages.
 char *toString(MeasurementError error)
 {
-    static const char *const names[] = { "NoError", "InvalidWidth", "MissingReference",
-        "ReferenceMismatch", "UnsupportedReferenceDuration" };
+    static const char *const names[] = {"NoError", "InvalidWidth", "MissingReference",
+                                        "ReferenceMismatch", "UnsupportedReferenceDuration"};
     const auto index = static_cast<std::size_t>(error);
     return qstrdup(index < std::size(names) ? names[index] : "MeasurementError(?)");
 }
@@ -39,11 +39,11 @@ const std::string kLeftUpper = "0123456789ABCDEF";
 const std::string kRight = "fedcba9876543210";
 
 // Written out here rather than taken from the header, so that a changed table is noticed.
-constexpr double kAllowedDurations[] = { 25, 50, 100, 200, 250, 400, 500, 1000 };
+constexpr double kAllowedDurations[] = {25, 50, 100, 200, 250, 400, 500, 1000};
 
 DisplayIdentity display(const std::string &id, double dpi = 96.0, double ratio = 1.0)
 {
-    return { id, dpi, ratio };
+    return {id, dpi, ratio};
 }
 
 bool finite(double x)
@@ -66,13 +66,13 @@ struct State
 
 State stateOf(const MeasurementModel &model)
 {
-    return { model.calipers(), model.reference(), model.nextId() };
+    return {model.calipers(), model.reference(), model.nextId()};
 }
 
 bool sameDisplay(const DisplayIdentity &a, const DisplayIdentity &b)
 {
     return a.stableId == b.stableId && a.logicalDpi == b.logicalDpi
-        && a.devicePixelRatio == b.devicePixelRatio;
+           && a.devicePixelRatio == b.devicePixelRatio;
 }
 
 // Empty when both states are equal field by field, otherwise what differs.
@@ -114,7 +114,7 @@ std::string difference(const State &actual, const State &expected)
 bool isAllowedDuration(double ms)
 {
     return std::find(std::begin(kAllowedDurations), std::end(kAllowedDurations), ms)
-        != std::end(kAllowedDurations);
+           != std::end(kAllowedDurations);
 }
 
 // Empty when the model's invariants hold, otherwise the first violations found.
@@ -136,8 +136,9 @@ std::string invariantViolation(const State &s)
     }
     // A single optional reference: at most one caliper can be the active one.
     if (s.reference) {
-        const auto named = std::find_if(s.calipers.begin(), s.calipers.end(),
-            [&](const Caliper &c) { return c.id == s.reference->caliperId; });
+        const auto named
+            = std::find_if(s.calipers.begin(), s.calipers.end(),
+                           [&](const Caliper &c) { return c.id == s.reference->caliperId; });
         if (named == s.calipers.end())
             out << "reference names missing caliper " << s.reference->caliperId << "; ";
         else if (named->width != s.reference->widthPx)
@@ -172,13 +173,13 @@ public:
         return nullptr;
     }
 
-    std::optional<std::uint64_t> addCaliper(
-        CaliperKind kind, const DisplayIdentity &d, double w, const std::string &color)
+    std::optional<std::uint64_t> addCaliper(CaliperKind kind, const DisplayIdentity &d, double w,
+                                            const std::string &color)
     {
         if (!validWidth(w) || d.stableId.empty() || !finite(d.logicalDpi)
             || !finite(d.devicePixelRatio))
             return std::nullopt;
-        state.calipers.push_back(Caliper { state.nextId, kind, d, w, color });
+        state.calipers.push_back(Caliper{state.nextId, kind, d, w, color});
         return state.nextId++;
     }
 
@@ -220,7 +221,7 @@ public:
         const Caliper *c = find(id);
         if (!c)
             return MeasurementError::InvalidWidth;
-        state.reference = ActiveReference { id, c->display, c->width, ms };
+        state.reference = ActiveReference{id, c->display, c->width, ms};
         return MeasurementError::NoError;
     }
 
@@ -236,20 +237,20 @@ public:
     {
         const Caliper *c = find(id);
         if (!c || !(c->width > 10.0))
-            return { MeasurementError::InvalidWidth, 0, 0 };
+            return {MeasurementError::InvalidWidth, 0, 0};
         if (!state.reference)
-            return { MeasurementError::MissingReference, 0, 0 };
+            return {MeasurementError::MissingReference, 0, 0};
         const DisplayIdentity &a = c->display;
         const DisplayIdentity &r = state.reference->display;
         if (a.stableId.empty() || a.stableId != r.stableId
             || !(std::fabs(a.logicalDpi - r.logicalDpi) <= 1e-9)
             || !(std::fabs(a.devicePixelRatio - r.devicePixelRatio) <= 1e-9))
-            return { MeasurementError::ReferenceMismatch, 0, 0 };
+            return {MeasurementError::ReferenceMismatch, 0, 0};
         const double ms = c->width * state.reference->durationMs / state.reference->widthPx;
         const double bpm = 60000.0 / ms;
         if (!finite(ms) || !finite(bpm))
-            return { MeasurementError::InvalidWidth, 0, 0 };
-        return { MeasurementError::NoError, ms, bpm };
+            return {MeasurementError::InvalidWidth, 0, 0};
+        return {MeasurementError::NoError, ms, bpm};
     }
 };
 
@@ -297,7 +298,7 @@ void TestMeasurementModel::referenceDurationTable()
 {
     // The palette offers the durations in this order.
     QVERIFY(std::equal(kReferenceDurationsMs.begin(), kReferenceDurationsMs.end(),
-        std::begin(kAllowedDurations), std::end(kAllowedDurations)));
+                       std::begin(kAllowedDurations), std::end(kAllowedDurations)));
 }
 
 void TestMeasurementModel::isAllowedReferenceDuration_data()
@@ -310,11 +311,20 @@ void TestMeasurementModel::isAllowedReferenceDuration_data()
     {
         const char *name;
         double ms;
-    } refused[] = { { "0", 0 }, { "10", 10 }, { "150", 150 }, { "300", 300 }, { "750", 750 },
-        { "2000", 2000 }, { "249.9999", 249.9999 }, { "250.0001", 250.0001 },
-        { "one ulp below 250", std::nextafter(250.0, 0.0) },
-        { "one ulp above 1000", std::nextafter(1000.0, 2000.0) }, { "-250", -250 }, { "NaN", kNaN },
-        { "+inf", kInf }, { "-inf", -kInf } };
+    } refused[] = {{"0", 0},
+                   {"10", 10},
+                   {"150", 150},
+                   {"300", 300},
+                   {"750", 750},
+                   {"2000", 2000},
+                   {"249.9999", 249.9999},
+                   {"250.0001", 250.0001},
+                   {"one ulp below 250", std::nextafter(250.0, 0.0)},
+                   {"one ulp above 1000", std::nextafter(1000.0, 2000.0)},
+                   {"-250", -250},
+                   {"NaN", kNaN},
+                   {"+inf", kInf},
+                   {"-inf", -kInf}};
     for (const auto &row : refused)
         QTest::addRow("%s", row.name) << row.ms << false;
 }
@@ -371,13 +381,20 @@ void TestMeasurementModel::bazettCorrectedQtMs_data()
     {
         const char *name;
         double qt, rr;
-    } refused[] = { { "QT 0", 0, 1000 }, { "QT negative", -400, 1000 }, { "QT +inf", kInf, 1000 },
-        { "QT -inf", -kInf, 1000 }, { "QT NaN", kNaN, 1000 }, { "RR 0", 400, 0 },
-        { "RR negative", 400, -1000 }, { "RR +inf", 400, kInf }, { "RR -inf", 400, -kInf },
-        { "RR NaN", 400, kNaN }, { "both NaN", kNaN, kNaN },
-        // Overflowing quotients: no QTc rather than an infinite one.
-        { "QT huge, RR 1", 1e308, 1 },
-        { "RR smallest subnormal", 400, std::numeric_limits<double>::denorm_min() } };
+    } refused[] = {{"QT 0", 0, 1000},
+                   {"QT negative", -400, 1000},
+                   {"QT +inf", kInf, 1000},
+                   {"QT -inf", -kInf, 1000},
+                   {"QT NaN", kNaN, 1000},
+                   {"RR 0", 400, 0},
+                   {"RR negative", 400, -1000},
+                   {"RR +inf", 400, kInf},
+                   {"RR -inf", 400, -kInf},
+                   {"RR NaN", 400, kNaN},
+                   {"both NaN", kNaN, kNaN},
+                   // Overflowing quotients: no QTc rather than an infinite one.
+                   {"QT huge, RR 1", 1e308, 1},
+                   {"RR smallest subnormal", 400, std::numeric_limits<double>::denorm_min()}};
     for (const auto &row : refused)
         QTest::addRow("%s", row.name) << row.qt << row.rr << false << 0.0;
 }
@@ -423,8 +440,8 @@ void TestMeasurementModel::qtcFromTypedValue()
     QFETCH(double, qtcMs);
     // The controller's combination of the two conversions.
     const std::optional<double> rr = mode == QLatin1String("rate")
-        ? MeasurementModel::rrIntervalMsFromRate(typed)
-        : std::optional<double>(typed);
+                                         ? MeasurementModel::rrIntervalMsFromRate(typed)
+                                         : std::optional<double>(typed);
     const double qtc = rr ? MeasurementModel::bazettCorrectedQtMs(qtMs, *rr).value_or(0.0) : 0.0;
     QVERIFY2(qtcMs == 0.0 ? qtc == 0.0 : closeTo(qtc, qtcMs), QByteArray::number(qtc, 'g', 17));
 }
@@ -557,7 +574,7 @@ void TestMeasurementModel::updateWidthRefusals()
     QVERIFY(ref && other);
     QCOMPARE(model.replaceReference(*ref, 1000), MeasurementError::NoError);
 
-    for (const std::uint64_t id : { *ref, *other }) {
+    for (const std::uint64_t id : {*ref, *other}) {
         const State before = stateOf(model);
         QCOMPARE(model.updateWidth(id, width), accepted);
         if (accepted)
@@ -576,15 +593,14 @@ void TestMeasurementModel::idSequencing_data()
     // a: accepted add, x: refused add, c: clear, r: remove the newest caliper, u: remove unknown id
     QTest::addColumn<QByteArray>("script");
     QTest::addColumn<QList<quint64>>("ids");
-    QTest::newRow("first ids") << QByteArray("aa") << QList<quint64> { 1, 2 };
-    QTest::newRow("ids continue after clear")
-        << QByteArray("aaaca") << QList<quint64> { 1, 2, 3, 4 };
-    QTest::newRow("refusal consumes no id") << QByteArray("axa") << QList<quint64> { 1, 2 };
-    QTest::newRow("refusals first") << QByteArray("xxxa") << QList<quint64> { 1 };
-    QTest::newRow("removed id not reused") << QByteArray("aara") << QList<quint64> { 1, 2, 3 };
-    QTest::newRow("unknown removal") << QByteArray("auua") << QList<quint64> { 1, 2 };
-    QTest::newRow("clear of empty model") << QByteArray("cca") << QList<quint64> { 1 };
-    QTest::newRow("mixed") << QByteArray("axrcxaca") << QList<quint64> { 1, 2, 3 };
+    QTest::newRow("first ids") << QByteArray("aa") << QList<quint64>{1, 2};
+    QTest::newRow("ids continue after clear") << QByteArray("aaaca") << QList<quint64>{1, 2, 3, 4};
+    QTest::newRow("refusal consumes no id") << QByteArray("axa") << QList<quint64>{1, 2};
+    QTest::newRow("refusals first") << QByteArray("xxxa") << QList<quint64>{1};
+    QTest::newRow("removed id not reused") << QByteArray("aara") << QList<quint64>{1, 2, 3};
+    QTest::newRow("unknown removal") << QByteArray("auua") << QList<quint64>{1, 2};
+    QTest::newRow("clear of empty model") << QByteArray("cca") << QList<quint64>{1};
+    QTest::newRow("mixed") << QByteArray("axrcxaca") << QList<quint64>{1, 2, 3};
 }
 
 void TestMeasurementModel::idSequencing()
@@ -785,7 +801,7 @@ void TestMeasurementModel::referenceLifecycle_data()
     QTest::addColumn<quint64>("id");
     QTest::addColumn<double>("value");
     QTest::addColumn<QByteArray>("stableId");
-    QTest::addColumn<int>("result"); // the returned bool or MeasurementError as int; 0 for clear
+    QTest::addColumn<int>("result");    // the returned bool or MeasurementError as int; 0 for clear
     QTest::addColumn<quint64>("refId"); // 0: no reference afterwards
     QTest::addColumn<double>("refWidth");
     QTest::addColumn<double>("refMs");
@@ -896,21 +912,22 @@ void TestMeasurementModel::randomizedOperations()
 {
     enum Op { Add, UpdateWidth, Remove, Clear, Replace, Invalidate, Measure, OpCount };
     std::mt19937_64 rng(20240611);
-    std::discrete_distribution<int> opDistribution({ 30, 20, 10, 1, 15, 8, 16 });
+    std::discrete_distribution<int> opDistribution({30, 20, 10, 1, 15, 8, 16});
     const auto below
         = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
     const auto pick = [&](const auto &pool) { return pool[below(std::size(pool))]; };
 
     const double widths[]
-        = { 10, kJustAbove10, 10.5, 50, 100, 150, 1e300, kMax, 0, -5, kNaN, kInf, -kInf };
-    const std::string ids[] = { kLeft, kLeft, kRight, kLeftUpper, "" };
-    const double dpis[] = { 96, 96, 96, 120, 96 + 0x1p-30, 0, 1e-9, -96, kNaN, kInf, -kInf };
-    const double ratios[] = { 1, 1, 1, 1.25, 1 + 0x1p-31, 0, kNaN, kInf };
-    const double durations[] = { 25, 50, 100, 200, 250, 400, 500, 1000, 1000, 1000, 0, 300,
-        250.0001, std::nextafter(250.0, 0.0), -250, kNaN, kInf, -kInf };
-    const CaliperKind kinds[] = { CaliperKind::Standard, CaliperKind::Rhythm,
-        CaliperKind::Reference, CaliperKind::Qtc, static_cast<CaliperKind>(42) };
-    const std::string colors[] = { "#e53935", "", "r\xC3\xB6t" };
+        = {10, kJustAbove10, 10.5, 50, 100, 150, 1e300, kMax, 0, -5, kNaN, kInf, -kInf};
+    const std::string ids[] = {kLeft, kLeft, kRight, kLeftUpper, ""};
+    const double dpis[] = {96, 96, 96, 120, 96 + 0x1p-30, 0, 1e-9, -96, kNaN, kInf, -kInf};
+    const double ratios[] = {1, 1, 1, 1.25, 1 + 0x1p-31, 0, kNaN, kInf};
+    const double durations[] = {25,   50,   100,  200,  250, 400,      500,
+                                1000, 1000, 1000, 0,    300, 250.0001, std::nextafter(250.0, 0.0),
+                                -250, kNaN, kInf, -kInf};
+    const CaliperKind kinds[] = {CaliperKind::Standard, CaliperKind::Rhythm, CaliperKind::Reference,
+                                 CaliperKind::Qtc, static_cast<CaliperKind>(42)};
+    const std::string colors[] = {"#e53935", "", "r\xC3\xB6t"};
 
     MeasurementModel model;
     ShadowModel shadow;
@@ -1005,9 +1022,9 @@ void TestMeasurementModel::randomizedOperations()
             const MeasurementResult e = shadow.measure(id);
             if (r.error != e.error || r.intervalMs != e.intervalMs || r.rateBpm != e.rateBpm)
                 problem += "measured " + std::to_string(static_cast<int>(r.error)) + " "
-                    + std::to_string(r.intervalMs) + " ms instead of "
-                    + std::to_string(static_cast<int>(e.error)) + " " + std::to_string(e.intervalMs)
-                    + " ms; ";
+                           + std::to_string(r.intervalMs) + " ms instead of "
+                           + std::to_string(static_cast<int>(e.error)) + " "
+                           + std::to_string(e.intervalMs) + " ms; ";
             accepted = r.error == MeasurementError::NoError;
             const Caliper *found = model.find(id);
             const Caliper *expected = shadow.find(id);
@@ -1028,13 +1045,13 @@ void TestMeasurementModel::randomizedOperations()
             problem += difference(after, before);
         problem += difference(after, shadow.state);
         QVERIFY2(problem.empty(),
-            ("step " + std::to_string(step) + ", " + what.str() + ": " + problem).c_str());
+                 ("step " + std::to_string(step) + ", " + what.str() + ": " + problem).c_str());
     }
     // The sequence must exercise both outcomes of every operation that can refuse.
     for (int op = 0; op < OpCount; ++op) {
         QVERIFY2(outcomes[op][1] > 0, qPrintable(QStringLiteral("op %1 never accepted").arg(op)));
         QVERIFY2(op == Clear || outcomes[op][0] > 0,
-            qPrintable(QStringLiteral("op %1 never refused").arg(op)));
+                 qPrintable(QStringLiteral("op %1 never refused").arg(op)));
     }
 }
 
