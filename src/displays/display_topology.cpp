@@ -20,8 +20,8 @@ struct ScreenScale
 
     static ScreenScale of(const QScreen *screen)
     {
-        return { screen->logicalDotsPerInch(), screen->devicePixelRatio(),
-            screen->physicalDotsPerInch(), screen->size() };
+        return {screen->logicalDotsPerInch(), screen->devicePixelRatio(),
+                screen->physicalDotsPerInch(), screen->size()};
     }
 
     // Exact on purpose: any difference counts, and NaN never compares equal, so
@@ -29,22 +29,21 @@ struct ScreenScale
     bool operator==(const ScreenScale &other) const
     {
         return logicalDpi == other.logicalDpi && devicePixelRatio == other.devicePixelRatio
-            && physicalDpi == other.physicalDpi && size == other.size;
+               && physicalDpi == other.physicalDpi && size == other.size;
     }
 };
 
 } // namespace
 
-DisplayTopologyAdapter::DisplayTopologyAdapter(QObject *parent)
-    : QObject(parent)
+DisplayTopologyAdapter::DisplayTopologyAdapter(QObject *parent) : QObject(parent)
 {
     const QList<QScreen *> screens = QGuiApplication::screens();
     for (QScreen *screen : screens)
         watchScreen(screen);
-    connect(
-        qGuiApp, &QGuiApplication::screenAdded, this, &DisplayTopologyAdapter::handleScreenAdded);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this,
+            &DisplayTopologyAdapter::handleScreenAdded);
     connect(qGuiApp, &QGuiApplication::screenRemoved, this,
-        &DisplayTopologyAdapter::handleScreenRemoved);
+            &DisplayTopologyAdapter::handleScreenRemoved);
     refresh();
 }
 

@@ -31,28 +31,32 @@ const QString kScale = QStringLiteral("displayScaleChanged");
 
 // Computed here without any substitution pattern, so a second expansion of '%'
 // sequences in the adapter shows up as a mismatch.
-QString independentId(
-    const QString &manufacturer, const QString &model, const QString &serial, const QString &name)
+QString independentId(const QString &manufacturer, const QString &model, const QString &serial,
+                      const QString &name)
 {
     const QString text = manufacturer + QLatin1Char('|') + model + QLatin1Char('|') + serial
-        + QLatin1Char('|') + name;
+                         + QLatin1Char('|') + name;
     return QString::fromLatin1(
         QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
 }
 
 QString independentId(const QScreen *screen)
 {
-    return independentId(
-        screen->manufacturer(), screen->model(), screen->serialNumber(), screen->name());
+    return independentId(screen->manufacturer(), screen->model(), screen->serialNumber(),
+                         screen->name());
 }
 
-QJsonObject screenConfig(
-    const QString &name, int x, int y, int width, int height, int logicalDpi = 96)
+QJsonObject screenConfig(const QString &name, int x, int y, int width, int height,
+                         int logicalDpi = 96)
 {
-    return QJsonObject { { QStringLiteral("name"), name }, { QStringLiteral("x"), x },
-        { QStringLiteral("y"), y }, { QStringLiteral("width"), width },
-        { QStringLiteral("height"), height }, { QStringLiteral("logicalDpi"), logicalDpi },
-        { QStringLiteral("logicalBaseDpi"), 96 }, { QStringLiteral("dpr"), 1.0 } };
+    return QJsonObject{{QStringLiteral("name"), name},
+                       {QStringLiteral("x"), x},
+                       {QStringLiteral("y"), y},
+                       {QStringLiteral("width"), width},
+                       {QStringLiteral("height"), height},
+                       {QStringLiteral("logicalDpi"), logicalDpi},
+                       {QStringLiteral("logicalBaseDpi"), 96},
+                       {QStringLiteral("dpr"), 1.0}};
 }
 
 // Hands a new screen list to the offscreen platform and delivers the screen
@@ -67,7 +71,7 @@ bool applyScreens(const QJsonArray &screens)
         reinterpret_cast<quintptr>(native->nativeResourceForIntegration("setConfiguration")));
     if (!set)
         return false;
-    set(QJsonObject { { QStringLiteral("screens"), screens } }, native);
+    set(QJsonObject{{QStringLiteral("screens"), screens}}, native);
     QWindowSystemInterface::flushWindowSystemEvents();
     return true;
 }
@@ -101,15 +105,15 @@ public:
     int depth() const override { return 32; }
     QImage::Format format() const override { return QImage::Format_ARGB32_Premultiplied; }
     QSizeF physicalSize() const override { return m_physicalSize; }
-    QDpi logicalDpi() const override { return { 96, 96 }; }
-    QDpi logicalBaseDpi() const override { return { 96, 96 }; }
+    QDpi logicalDpi() const override { return {96, 96}; }
+    QDpi logicalBaseDpi() const override { return {96, 96}; }
     QString name() const override { return m_name; }
     QString manufacturer() const override { return m_manufacturer; }
     QString model() const override { return m_model; }
     QString serialNumber() const override { return m_serial; }
 
-    QRect m_geometry { 5000, 0, 1600, 900 };
-    QSizeF m_physicalSize { 406.4, 228.6 }; // 100 dots per inch
+    QRect m_geometry{5000, 0, 1600, 900};
+    QSizeF m_physicalSize{406.4, 228.6}; // 100 dots per inch
     QString m_name;
     QString m_manufacturer;
     QString m_model;
@@ -128,19 +132,18 @@ struct Event
 class Recorder : public QObject
 {
 public:
-    explicit Recorder(DisplayTopologyAdapter *adapter)
-        : m_adapter(adapter)
+    explicit Recorder(DisplayTopologyAdapter *adapter) : m_adapter(adapter)
     {
         connect(adapter, &DisplayTopologyAdapter::displaysChanged, this,
-            [this] { log(kDisplaysChanged, QString()); });
+                [this] { log(kDisplaysChanged, QString()); });
         connect(adapter, &DisplayTopologyAdapter::displayAdded, this,
-            [this](const QString &id) { log(kAdded, id); });
+                [this](const QString &id) { log(kAdded, id); });
         connect(adapter, &DisplayTopologyAdapter::displayRemoved, this,
-            [this](const QString &id) { log(kRemoved, id); });
+                [this](const QString &id) { log(kRemoved, id); });
         connect(adapter, &DisplayTopologyAdapter::displayGeometryChanged, this,
-            [this](const QString &id) { log(kGeometry, id); });
+                [this](const QString &id) { log(kGeometry, id); });
         connect(adapter, &DisplayTopologyAdapter::displayScaleChanged, this,
-            [this](const QString &id) { log(kScale, id); });
+                [this](const QString &id) { log(kScale, id); });
     }
 
     QList<Event> events;
@@ -186,7 +189,7 @@ private:
     void log(const QString &signal, const QString &id)
     {
         const QVariantList displays = m_adapter->displays();
-        events.append(Event { signal, id, displays.size(), displays });
+        events.append(Event{signal, id, displays.size(), displays});
     }
 
     DisplayTopologyAdapter *m_adapter;
@@ -202,16 +205,17 @@ QString mismatchWithScreens(const QVariantList &displays)
         const QScreen *screen = screens.at(i);
         const QVariantMap r = displays.at(i).toMap();
         const QRect g = screen->geometry();
-        const bool same = r.size() == 9
-            && r.value(QStringLiteral("screen")).value<QScreen *>() == screen
-            && r.value(QStringLiteral("stableId")).toString() == independentId(screen)
-            && r.value(QStringLiteral("name")).toString() == screen->name()
-            && r.value(QStringLiteral("x")).toInt() == g.x()
-            && r.value(QStringLiteral("y")).toInt() == g.y()
-            && r.value(QStringLiteral("width")).toInt() == g.width()
-            && r.value(QStringLiteral("height")).toInt() == g.height()
-            && r.value(QStringLiteral("logicalDpi")).toDouble() == screen->logicalDotsPerInch()
-            && r.value(QStringLiteral("devicePixelRatio")).toDouble() == screen->devicePixelRatio();
+        const bool same
+            = r.size() == 9 && r.value(QStringLiteral("screen")).value<QScreen *>() == screen
+              && r.value(QStringLiteral("stableId")).toString() == independentId(screen)
+              && r.value(QStringLiteral("name")).toString() == screen->name()
+              && r.value(QStringLiteral("x")).toInt() == g.x()
+              && r.value(QStringLiteral("y")).toInt() == g.y()
+              && r.value(QStringLiteral("width")).toInt() == g.width()
+              && r.value(QStringLiteral("height")).toInt() == g.height()
+              && r.value(QStringLiteral("logicalDpi")).toDouble() == screen->logicalDotsPerInch()
+              && r.value(QStringLiteral("devicePixelRatio")).toDouble()
+                     == screen->devicePixelRatio();
         if (!same)
             return QStringLiteral("record %1 (%2) does not describe its screen")
                 .arg(i)
@@ -261,7 +265,7 @@ private slots:
 
 private:
     FakePlatformScreen *addFakeScreen(const QString &manufacturer, const QString &model,
-        const QString &serial, const QString &name);
+                                      const QString &serial, const QString &name);
     void removeFakeScreen(FakePlatformScreen *fake);
 
     QJsonArray m_initialScreens;
@@ -294,8 +298,9 @@ void TestDisplayTopology::cleanup()
     QVERIFY(applyScreens(m_initialScreens));
 }
 
-FakePlatformScreen *TestDisplayTopology::addFakeScreen(
-    const QString &manufacturer, const QString &model, const QString &serial, const QString &name)
+FakePlatformScreen *TestDisplayTopology::addFakeScreen(const QString &manufacturer,
+                                                       const QString &model, const QString &serial,
+                                                       const QString &name)
 {
     auto *fake = new FakePlatformScreen;
     fake->m_manufacturer = manufacturer;
@@ -356,12 +361,12 @@ void TestDisplayTopology::initialListFollowsScreenOrder()
     QCOMPARE(displays.size(), 2);
     const QVariantMap left = displays.at(0).toMap();
     const QVariantMap right = displays.at(1).toMap();
-    QCOMPARE(
-        left.value(QStringLiteral("screen")).value<QScreen *>(), QGuiApplication::primaryScreen());
+    QCOMPARE(left.value(QStringLiteral("screen")).value<QScreen *>(),
+             QGuiApplication::primaryScreen());
     QCOMPARE(left.value(QStringLiteral("name")).toString(), QStringLiteral("Left"));
     QCOMPARE(left.value(QStringLiteral("stableId")).toString(), QStringLiteral("5630a5ebc592ddd3"));
-    QCOMPARE(
-        right.value(QStringLiteral("stableId")).toString(), QStringLiteral("317e658697295496"));
+    QCOMPARE(right.value(QStringLiteral("stableId")).toString(),
+             QStringLiteral("317e658697295496"));
     QCOMPARE(right.value(QStringLiteral("x")).toInt(), 1920);
     QCOMPARE(right.value(QStringLiteral("y")).toInt(), 0);
     QCOMPARE(right.value(QStringLiteral("width")).toInt(), 1280);
@@ -384,9 +389,9 @@ void TestDisplayTopology::publishedToQml()
     QVERIFY2(recorder.events.isEmpty(), "reading the list must not refresh it");
 
     // The signals in their declared order, each with its one identifier parameter.
-    const QList<QByteArray> signatures { "displaysChanged()", "displayAdded(QString)",
-        "displayRemoved(QString)", "displayGeometryChanged(QString)",
-        "displayScaleChanged(QString)" };
+    const QList<QByteArray> signatures{"displaysChanged()", "displayAdded(QString)",
+                                       "displayRemoved(QString)", "displayGeometryChanged(QString)",
+                                       "displayScaleChanged(QString)"};
     int previous = -1;
     for (const QByteArray &signature : signatures) {
         const int index = mo->indexOfSignal(signature);
@@ -423,9 +428,9 @@ void TestDisplayTopology::identifierOfScreenName()
     QVERIFY(screen);
     QCOMPARE(independentId(screen), expected);
     QCOMPARE(DisplayTopologyAdapter::stableIdFor(screen), expected);
-    QCOMPARE(recorder.perDisplay(), QStringList { kAdded + u':' + expected });
+    QCOMPARE(recorder.perDisplay(), QStringList{kAdded + u':' + expected});
     QCOMPARE(adapter.displays().constLast().toMap().value(QStringLiteral("stableId")).toString(),
-        expected);
+             expected);
 }
 
 void TestDisplayTopology::identifierOfReportedStrings_data()
@@ -468,11 +473,11 @@ void TestDisplayTopology::identifierOfReportedStrings()
     const QString id = DisplayTopologyAdapter::stableIdFor(screen);
     QCOMPARE(id, expected);
     QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{16}$")).match(id).hasMatch());
-    QCOMPARE(recorder.perDisplay(), QStringList { kAdded + u':' + expected });
+    QCOMPARE(recorder.perDisplay(), QStringList{kAdded + u':' + expected});
     QCOMPARE(recordWithId(adapter.displays(), expected)
                  .value(QStringLiteral("screen"))
                  .value<QScreen *>(),
-        screen);
+             screen);
 }
 
 void TestDisplayTopology::identifierOfNullScreenIsEmpty()
@@ -490,7 +495,7 @@ void TestDisplayTopology::screenAddedAnnouncedAfterRefresh()
     QVERIFY(applyScreens(screens));
 
     const QString id = independentId(QString(), QString(), QString(), QStringLiteral("Extra"));
-    QCOMPARE(recorder.sequence(), (QStringList { kDisplaysChanged, kAdded + u':' + id }));
+    QCOMPARE(recorder.sequence(), (QStringList{kDisplaysChanged, kAdded + u':' + id}));
     QCOMPARE(recorder.events.at(0).size, 3);
     QCOMPARE(recorder.events.at(1).size, 3);
     const QString problem = recorder.orderProblem();
@@ -503,7 +508,7 @@ void TestDisplayTopology::screenAddedAnnouncedAfterRefresh()
     QCOMPARE(record.value(QStringLiteral("name")).toString(), QStringLiteral("Extra"));
     QCOMPARE(record.value(QStringLiteral("x")).toInt(), 3200);
     QCOMPARE(record.value(QStringLiteral("screen")).value<QScreen *>(),
-        screenNamed(QStringLiteral("Extra")));
+             screenNamed(QStringLiteral("Extra")));
     const QString mismatch = mismatchWithScreens(adapter.displays());
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 
@@ -511,7 +516,7 @@ void TestDisplayTopology::screenAddedAnnouncedAfterRefresh()
     recorder.clear();
     screens[2] = screenConfig(QStringLiteral("Extra"), 3300, 50, 1024, 768);
     QVERIFY(applyScreens(screens));
-    QCOMPARE(recorder.perDisplay(), QStringList { kGeometry + u':' + id });
+    QCOMPARE(recorder.perDisplay(), QStringList{kGeometry + u':' + id});
 }
 
 void TestDisplayTopology::screenRemovedAnnouncedWithItsIdentifier_data()
@@ -535,9 +540,9 @@ void TestDisplayTopology::screenRemovedAnnouncedWithItsIdentifier()
     const QString id = DisplayTopologyAdapter::stableIdFor(departing);
     const auto departingAddress = reinterpret_cast<quintptr>(departing);
 
-    QVERIFY(applyScreens(QJsonArray { m_initialScreens.at(1 - removedIndex) }));
+    QVERIFY(applyScreens(QJsonArray{m_initialScreens.at(1 - removedIndex)}));
 
-    QCOMPARE(recorder.sequence(), (QStringList { kDisplaysChanged, kRemoved + u':' + id }));
+    QCOMPARE(recorder.sequence(), (QStringList{kDisplaysChanged, kRemoved + u':' + id}));
     const QString problem = recorder.orderProblem();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     for (const Event &e : std::as_const(recorder.events)) {
@@ -556,17 +561,17 @@ void TestDisplayTopology::lastScreenRemovedLeavesEmptyList()
 {
     DisplayTopologyAdapter adapter;
     Recorder recorder(&adapter);
-    QVERIFY(applyScreens(QJsonArray {}));
+    QVERIFY(applyScreens(QJsonArray{}));
     QCOMPARE(QGuiApplication::screens().size(), 0);
     QVERIFY(adapter.displays().isEmpty());
     QCOMPARE(recorder.perDisplay(),
-        (QStringList { kRemoved + u':' + QStringLiteral("5630a5ebc592ddd3"),
-            kRemoved + u':' + QStringLiteral("317e658697295496") }));
+             (QStringList{kRemoved + u':' + QStringLiteral("5630a5ebc592ddd3"),
+                          kRemoved + u':' + QStringLiteral("317e658697295496")}));
     QCOMPARE(recorder.events.constLast().size, 0);
 
     recorder.clear();
     adapter.refresh();
-    QCOMPARE(recorder.sequence(), QStringList { kDisplaysChanged });
+    QCOMPARE(recorder.sequence(), QStringList{kDisplaysChanged});
     QCOMPARE(recorder.events.at(0).size, 0);
 }
 
@@ -591,30 +596,30 @@ void TestDisplayTopology::geometryChange()
     Recorder recorder(&adapter);
     const QString id = DisplayTopologyAdapter::stableIdFor(screenNamed(QStringLiteral("Right")));
 
-    QVERIFY(applyScreens(QJsonArray { m_initialScreens.at(0),
-        screenConfig(QStringLiteral("Right"), geometry.x(), geometry.y(), geometry.width(),
-            geometry.height()) }));
+    QVERIFY(applyScreens(QJsonArray{
+        m_initialScreens.at(0), screenConfig(QStringLiteral("Right"), geometry.x(), geometry.y(),
+                                             geometry.width(), geometry.height())}));
 
     QStringList perDisplay = recorder.perDisplay();
     QVERIFY2(!perDisplay.isEmpty() && perDisplay.takeFirst() == kGeometry + u':' + id,
-        qPrintable(recorder.perDisplay().join(u' ')));
-    const QStringList rest = mayRescale ? QStringList { kScale + u':' + id } : QStringList {};
-    QVERIFY2(
-        perDisplay.isEmpty() || perDisplay == rest, qPrintable(recorder.perDisplay().join(u' ')));
+             qPrintable(recorder.perDisplay().join(u' ')));
+    const QStringList rest = mayRescale ? QStringList{kScale + u':' + id} : QStringList{};
+    QVERIFY2(perDisplay.isEmpty() || perDisplay == rest,
+             qPrintable(recorder.perDisplay().join(u' ')));
     const QString problem = recorder.orderProblem();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
     // The receiver of displayGeometryChanged sees the new geometry under the old identifier.
     const auto geometryEvent = std::find_if(recorder.events.cbegin(), recorder.events.cend(),
-        [](const Event &e) { return e.signal == kGeometry; });
+                                            [](const Event &e) { return e.signal == kGeometry; });
     QVERIFY(geometryEvent != recorder.events.cend());
     const QVariantMap record = recordWithId(geometryEvent->displays, id);
     QCOMPARE(record.value(QStringLiteral("name")).toString(), QStringLiteral("Right"));
-    QCOMPARE(
-        QRect(record.value(QStringLiteral("x")).toInt(), record.value(QStringLiteral("y")).toInt(),
-            record.value(QStringLiteral("width")).toInt(),
-            record.value(QStringLiteral("height")).toInt()),
-        geometry);
+    QCOMPARE(QRect(record.value(QStringLiteral("x")).toInt(),
+                   record.value(QStringLiteral("y")).toInt(),
+                   record.value(QStringLiteral("width")).toInt(),
+                   record.value(QStringLiteral("height")).toInt()),
+             geometry);
     const QString mismatch = mismatchWithScreens(adapter.displays());
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
@@ -635,8 +640,9 @@ void TestDisplayTopology::logicalDpiChange()
     const QString id = DisplayTopologyAdapter::stableIdFor(screenNamed(QStringLiteral("Right")));
     const QString leftId = DisplayTopologyAdapter::stableIdFor(screenNamed(QStringLiteral("Left")));
 
-    QVERIFY(applyScreens(QJsonArray { m_initialScreens.at(0),
-        screenConfig(QStringLiteral("Right"), 1920, 0, 1280, 1024, logicalDpi) }));
+    QVERIFY(
+        applyScreens(QJsonArray{m_initialScreens.at(0), screenConfig(QStringLiteral("Right"), 1920,
+                                                                     0, 1280, 1024, logicalDpi)}));
 
     const QString problem = recorder.orderProblem();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
@@ -653,7 +659,7 @@ void TestDisplayTopology::logicalDpiChange()
         if (e.signal != kScale)
             continue;
         QCOMPARE(recordWithId(e.displays, id).value(QStringLiteral("devicePixelRatio")).toDouble(),
-            ratio);
+                 ratio);
         QCOMPARE(
             recordWithId(e.displays, leftId).value(QStringLiteral("devicePixelRatio")).toDouble(),
             1.0);
@@ -680,7 +686,7 @@ void TestDisplayTopology::physicalDpiChange()
     QFETCH(QSizeF, physicalSize);
     QFETCH(bool, scaleChanged);
     FakePlatformScreen *fake = addFakeScreen(QStringLiteral("Acme"), QStringLiteral("P1"),
-        QStringLiteral("42"), QStringLiteral("Panel"));
+                                             QStringLiteral("42"), QStringLiteral("Panel"));
     QScreen *screen = fake->screen();
     DisplayTopologyAdapter adapter;
     Recorder recorder(&adapter);
@@ -690,8 +696,8 @@ void TestDisplayTopology::physicalDpiChange()
     fake->m_physicalSize = physicalSize;
     emit screen->physicalDotsPerInchChanged(screen->physicalDotsPerInch());
 
-    const QStringList expected = scaleChanged ? QStringList { kDisplaysChanged, kScale + u':' + id }
-                                              : QStringList { kDisplaysChanged };
+    const QStringList expected = scaleChanged ? QStringList{kDisplaysChanged, kScale + u':' + id}
+                                              : QStringList{kDisplaysChanged};
     QCOMPARE(recorder.sequence(), expected);
     // Geometry and logical scale are untouched; only the density moved.
     QCOMPARE(recorder.events.constLast().displays, before);
@@ -701,7 +707,7 @@ void TestDisplayTopology::physicalDpiChange()
     // The same density announced again is no new change of scale.
     recorder.clear();
     emit screen->physicalDotsPerInchChanged(screen->physicalDotsPerInch());
-    QCOMPARE(recorder.sequence(), QStringList { kDisplaysChanged });
+    QCOMPARE(recorder.sequence(), QStringList{kDisplaysChanged});
 }
 
 void TestDisplayTopology::everyRefreshAnnounced()
@@ -715,7 +721,7 @@ void TestDisplayTopology::everyRefreshAnnounced()
     adapter.refresh();
 
     QCOMPARE(recorder.sequence(),
-        (QStringList { kDisplaysChanged, kDisplaysChanged, kDisplaysChanged }));
+             (QStringList{kDisplaysChanged, kDisplaysChanged, kDisplaysChanged}));
     for (const Event &e : std::as_const(recorder.events))
         QCOMPARE(e.displays, before);
 }
@@ -726,12 +732,12 @@ void TestDisplayTopology::reconnectedScreenKeepsIdentifier()
     Recorder recorder(&adapter);
     const QString id = DisplayTopologyAdapter::stableIdFor(screenNamed(QStringLiteral("Right")));
 
-    QVERIFY(applyScreens(QJsonArray { m_initialScreens.at(0) }));
+    QVERIFY(applyScreens(QJsonArray{m_initialScreens.at(0)}));
     // Back at another place and another scale: the identifier depends on neither.
-    QVERIFY(applyScreens(QJsonArray { m_initialScreens.at(0),
-        screenConfig(QStringLiteral("Right"), -1280, 0, 1280, 1024, 144) }));
+    QVERIFY(applyScreens(QJsonArray{
+        m_initialScreens.at(0), screenConfig(QStringLiteral("Right"), -1280, 0, 1280, 1024, 144)}));
 
-    QCOMPARE(recorder.perDisplay(), (QStringList { kRemoved + u':' + id, kAdded + u':' + id }));
+    QCOMPARE(recorder.perDisplay(), (QStringList{kRemoved + u':' + id, kAdded + u':' + id}));
     QCOMPARE(adapter.displays().size(), 2);
     QCOMPARE(adapter.displays().at(1).toMap().value(QStringLiteral("stableId")).toString(), id);
 }
@@ -752,17 +758,17 @@ void TestDisplayTopology::reconnectedReportedStrings()
     Recorder recorder(&adapter);
 
     FakePlatformScreen *first = addFakeScreen(QStringLiteral("Acme"), QStringLiteral("X27"),
-        QStringLiteral("SN-1"), QStringLiteral("DP-2"));
+                                              QStringLiteral("SN-1"), QStringLiteral("DP-2"));
     const QString before = DisplayTopologyAdapter::stableIdFor(first->screen());
     removeFakeScreen(first);
-    FakePlatformScreen *second = addFakeScreen(
-        QStringLiteral("Acme"), QStringLiteral("X27"), serialAfter, QStringLiteral("DP-2"));
+    FakePlatformScreen *second = addFakeScreen(QStringLiteral("Acme"), QStringLiteral("X27"),
+                                               serialAfter, QStringLiteral("DP-2"));
     second->m_geometry = QRect(-2560, 0, 2560, 1440);
     const QString after = DisplayTopologyAdapter::stableIdFor(second->screen());
 
     QCOMPARE(after == before, sameIdentifier);
-    QCOMPARE(recorder.perDisplay(),
-        (QStringList { kAdded + u':' + before, kRemoved + u':' + before, kAdded + u':' + after }));
+    QCOMPARE(recorder.perDisplay(), (QStringList{kAdded + u':' + before, kRemoved + u':' + before,
+                                                 kAdded + u':' + after}));
 }
 
 void TestDisplayTopology::destroyedAdapterStopsListening()
@@ -775,8 +781,8 @@ void TestDisplayTopology::destroyedAdapterStopsListening()
     QJsonArray screens = m_initialScreens;
     screens.append(screenConfig(QStringLiteral("Extra"), 3200, 0, 800, 600));
     QVERIFY(applyScreens(screens));
-    QVERIFY(applyScreens(QJsonArray {
-        m_initialScreens.at(0), screenConfig(QStringLiteral("Right"), 1920, 0, 1280, 1024, 144) }));
+    QVERIFY(applyScreens(QJsonArray{
+        m_initialScreens.at(0), screenConfig(QStringLiteral("Right"), 1920, 0, 1280, 1024, 144)}));
     QCOMPARE(spy.count(), 0);
 }
 
@@ -791,10 +797,10 @@ void TestDisplayTopology::randomizedTopology()
         QString name;
         int x, y, width, height, dpi;
     };
-    const QStringList pool { QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
-        QStringLiteral("D"), QStringLiteral("%1") };
-    QList<Config> current { { QStringLiteral("Left"), 0, 0, 1920, 1080, 96 },
-        { QStringLiteral("Right"), 1920, 0, 1280, 1024, 96 } };
+    const QStringList pool{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+                           QStringLiteral("D"), QStringLiteral("%1")};
+    QList<Config> current{{QStringLiteral("Left"), 0, 0, 1920, 1080, 96},
+                          {QStringLiteral("Right"), 1920, 0, 1280, 1024, 96}};
     auto toJson = [](const QList<Config> &configs) {
         QJsonArray array;
         for (const Config &c : configs)
@@ -809,13 +815,13 @@ void TestDisplayTopology::randomizedTopology()
     for (int step = 0; step < 300; ++step) {
         recorder.clear();
         QStringList allowed; // per-display entries this step may produce
-        QString required; // the one entry it must produce
+        QString required;    // the one entry it must produce
         const int op = random.bounded(5);
         if (op == 0 && current.size() < 6) {
             QString name;
             for (const QString &candidate : pool) {
                 const bool used = std::any_of(current.cbegin(), current.cend(),
-                    [&](const Config &c) { return c.name == candidate; });
+                                              [&](const Config &c) { return c.name == candidate; });
                 if (!used) {
                     name = candidate;
                     break;
@@ -823,8 +829,8 @@ void TestDisplayTopology::randomizedTopology()
             }
             if (name.isEmpty())
                 continue;
-            current.append({ name, random.bounded(-4000, 8000), random.bounded(-2000, 2000),
-                random.bounded(640, 3840), random.bounded(480, 2160), 96 });
+            current.append({name, random.bounded(-4000, 8000), random.bounded(-2000, 2000),
+                            random.bounded(640, 3840), random.bounded(480, 2160), 96});
             required = kAdded + u':' + idOf(name);
             allowed << required;
         } else if (op == 1 && !current.isEmpty()) {
@@ -843,7 +849,7 @@ void TestDisplayTopology::randomizedTopology()
                 required = kGeometry + u':' + id;
                 allowed << required << kScale + u':' + id;
             } else {
-                const int choices[] = { 72, 96, 120, 144, 168, 192 };
+                const int choices[] = {72, 96, 120, 144, 168, 192};
                 int dpi = c.dpi;
                 while (dpi == c.dpi)
                     dpi = choices[random.bounded(6)];
@@ -858,11 +864,12 @@ void TestDisplayTopology::randomizedTopology()
 
         const QString where = QStringLiteral("step %1: ").arg(step);
         const QStringList perDisplay = recorder.perDisplay();
-        QVERIFY2(perDisplay.contains(required),
+        QVERIFY2(
+            perDisplay.contains(required),
             qPrintable(where + required + QStringLiteral(" missing in ") + perDisplay.join(u' ')));
         for (const QString &entry : perDisplay)
-            QVERIFY2(
-                allowed.contains(entry), qPrintable(where + QStringLiteral("unexpected ") + entry));
+            QVERIFY2(allowed.contains(entry),
+                     qPrintable(where + QStringLiteral("unexpected ") + entry));
         const QString order = recorder.orderProblem();
         QVERIFY2(order.isEmpty(), qPrintable(where + order));
         const QString mismatch = mismatchWithScreens(adapter.displays());
