@@ -429,6 +429,7 @@ int benchStartup()
         while (!drawn && msSince(t0, Clock::now()) < 20000) {
             for (const XTopLevel &w : x.topLevels())
                 if (w.mapped && w.pid == pid && w.title == QStringLiteral("ZRN Calipers")
+                    && w.types.value(0) != QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY")
                     && w.types.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_NORMAL")))
                     panel = w;
             if (panel) {

@@ -223,7 +223,9 @@ QList<XTopLevel> tst_E2E::programWindows() const
 std::optional<XTopLevel> tst_E2E::panel() const
 {
     for (const XTopLevel &w : programWindows()) {
+        // Qt lists "normal" after the specific type of a window as a fallback.
         if (w.title == QStringLiteral("ZRN Calipers")
+            && w.types.value(0) != QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY")
             && w.types.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_NORMAL")))
             return w;
     }
@@ -234,7 +236,7 @@ QList<XTopLevel> tst_E2E::overlays() const
 {
     QList<XTopLevel> out;
     for (const XTopLevel &w : programWindows())
-        if (w.types.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY")))
+        if (w.types.value(0) == QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY"))
             out << w;
     std::sort(out.begin(), out.end(), [](const XTopLevel &a, const XTopLevel &b) {
         return a.geometry.x() < b.geometry.x();
