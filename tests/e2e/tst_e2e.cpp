@@ -735,24 +735,27 @@ void tst_E2E::scaledDisplayTakesMouseWhereDrawn()
                             .arg(colourList(line))));
 
     // Its input strip is the drawn line ± 5 logical pixels: 3 logical pixels
-    // (6 physical) from the drawn line the overlay takes the press, 8 logical
-    // pixels (16 physical) away the press passes through.
-    const QPoint inside = left + QPoint(6, 0);
-    const QPoint outside = left - QPoint(16, 0);
+    // (6 physical) to either side of the drawn line the overlay takes the press,
+    // 8 logical pixels (16 physical) away it passes through.
+    const QList<QPoint> taken{left - QPoint(6, 0), left, left + QPoint(6, 0)};
+    const QList<QPoint> passed{left - QPoint(16, 0), left + QPoint(16, 0)};
     const QPoint empty = kMonitorB.toPhysical(40, 450);
-    QVERIFY2(inputShapeContains(inside) && inputShapeContains(left),
-             qPrintable(QStringLiteral("expected the input shape to contain %1,%2 and %3,%4")
-                            .arg(left.x())
-                            .arg(left.y())
-                            .arg(inside.x())
-                            .arg(inside.y())));
-    QVERIFY2(!inputShapeContains(outside),
-             qPrintable(QStringLiteral("expected no input shape at %1,%2")
-                            .arg(outside.x())
-                            .arg(outside.y())));
+    for (const QPoint &p : taken)
+        QVERIFY2(inputShapeContains(p),
+                 qPrintable(QStringLiteral("expected the input shape to contain %1,%2 (line "
+                                           "drawn at x %3)")
+                                .arg(p.x())
+                                .arg(p.y())
+                                .arg(left.x())));
+    for (const QPoint &p : passed)
+        QVERIFY2(!inputShapeContains(p),
+                 qPrintable(QStringLiteral("expected no input shape at %1,%2 (line drawn at x %3)")
+                                .arg(p.x())
+                                .arg(p.y())
+                                .arg(left.x())));
     m_probeLines.clear();
-    click(inside);
-    click(outside);
+    for (const QPoint &p : taken + passed)
+        click(p);
     click(empty);
     QTRY_VERIFY2_WITH_TIMEOUT(probeGot(empty, 1),
                               qPrintable(QStringLiteral("expected a press at %1,%2 in the probe "
@@ -761,10 +764,20 @@ void tst_E2E::scaledDisplayTakesMouseWhereDrawn()
                                              .arg(empty.y())
                                              .arg(m_probeLines.join(QStringLiteral(" | ")))),
                               kTimeoutMs);
-    QVERIFY2(probeGot(outside, 1) && !probeGot(inside, 1),
-             qPrintable(QStringLiteral("expected only the press 8 logical pixels off the line to "
-                                       "pass through, probe saw: %1")
-                            .arg(m_probeLines.join(QStringLiteral(" | ")))));
+    for (const QPoint &p : taken)
+        QVERIFY2(!probeGot(p, 1),
+                 qPrintable(QStringLiteral("expected the overlay to keep the press at %1,%2, "
+                                           "probe saw: %3")
+                                .arg(p.x())
+                                .arg(p.y())
+                                .arg(m_probeLines.join(QStringLiteral(" | ")))));
+    for (const QPoint &p : passed)
+        QVERIFY2(probeGot(p, 1),
+                 qPrintable(QStringLiteral("expected the press at %1,%2 to pass through, probe "
+                                           "saw: %3")
+                                .arg(p.x())
+                                .arg(p.y())
+                                .arg(m_probeLines.join(QStringLiteral(" | ")))));
 
     // Dragging the right line by 100 physical pixels moves it by exactly that.
     const QPoint to = right + QPoint(100, 0);
