@@ -936,4 +936,68 @@ TestCase {
         overlay.qtcValue = ""
         verifyColour(grabImage(overlay.contentItem), 611, 508 + 50, labelFill, "third line again")
     }
+    // ---- with the program's controller ---------------------------------------------
+
+    function createWithController(display) {
+        const component = Qt.createComponent("qrc:/qt/qml/ZRNCalipers/qml/OverlayWindow.qml")
+        compare(component.status, Component.Ready, component.errorString())
+        const overlay = createTemporaryObject(component, testCase, { displayInfo: display,
+                                                  controller: overlayController, qtcMode: "rate", qtcValue: "" })
+        verify(overlay !== null)
+        overlay.visible = true
+        verify(waitForRendering(overlay.contentItem))
+        return overlay
+    }
+
+    function test_controllerDragAndRemove() {
+        overlayController.clear()
+        const id = overlayController.addMeasurement("standard", "R", 96, 1, 200, 400, 300, "#ff0000", 1000)
+        verify(id > 0)
+        overlayController.addMeasurement("standard", "L", 96, 1, 200, 400, 300, "#ff0000", 1000)
+        const right = createWithController(rightDisplay)
+        const left = createWithController(leftDisplay)
+        compare(right.rows.length, 1)
+        compare(right.rows[0].id, id)
+        compare(right.interactiveRegions.length, 4)
+        const item = right.contentItem
+
+        mousePress(item, 400, 350, Qt.LeftButton)
+        mouseMove(item, 450, 360, -1, Qt.LeftButton)
+        mouseMove(item, 500, 360, -1, Qt.LeftButton)
+        compare(right.liveLabel(right.rows[0], right.previewStartX, right.previewEndX), "300 px")
+        compare(overlayController.measurementsForDisplay("R")[0].endX, 400, "nothing stored during the drag")
+        mouseRelease(item, 500, 360, Qt.LeftButton)
+        compare(overlayController.measurementsForDisplay("R")[0].endX, 500)
+        compare(right.rows[0].endX, 500)
+        compare(overlayController.selectedId, id)
+        compare(left.rows.length, 1, "the other display keeps its caliper")
+
+        mouseClick(item, 250, 300, Qt.RightButton)
+        compare(overlayController.measurementsForDisplay("R").length, 0)
+        compare(right.rows.length, 0)
+        compare(plain(right.visualRegions), [])
+        compare(plain(right.interactiveRegions), [])
+        compare(overlayController.measurementsForDisplay("L").length, 1)
+        overlayController.clear()
+        compare(left.rows.length, 0)
+    }
+
+    function test_controllerLabels() {
+        overlayController.clear()
+        overlayController.addMeasurement("reference", "R", 96, 1, 100, 300, 200, "#ff0000", 1000)
+        overlayController.addMeasurement("standard", "R", 96, 1, 100, 200, 400, "#ff0000", 1000)
+        overlayController.addMeasurement("qtc", "R", 96, 1, 100, 180, 600, "#ff0000", 1000)
+        overlayController.addMeasurement("standard", "L", 96, 1, 100, 200, 400, "#ff0000", 1000)
+        const right = createWithController(rightDisplay)
+        const left = createWithController(leftDisplay)
+        const labels = right.rows.map(r => right.liveLabel(r, r.startX, r.endX))
+        compare(labels, ["Ref: 1000 ms\n(200 px)", "500 ms\n120 bpm", "QT: 400 ms\nQTc: – add RR"])
+        right.qtcValue = "60"
+        compare(right.liveLabel(right.rows[2], 100, 180), "QT: 400 ms\nQTc: 400 ms")
+        right.qtcMode = "rr"
+        right.qtcValue = "640"
+        compare(right.liveLabel(right.rows[2], 100, 180), "QT: 400 ms\nQTc: 500 ms")
+        compare(left.liveLabel(left.rows[0], 100, 200), "100 px", "a reference calibrates only its own display")
+        overlayController.clear()
+    }
 }
