@@ -156,7 +156,7 @@ TestCase {
     // ---- window --------------------------------------------------------------------
 
     function test_windowSettings() {
-        const overlay = createOverlay(rightDisplay, [])
+        const overlay = showOverlay(rightDisplay, [])
         compare(overlay.x, 1920)
         compare(overlay.y, 0)
         compare(overlay.width, 1280)
@@ -166,6 +166,11 @@ TestCase {
         const wanted = Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint | Qt.Tool | Qt.WindowDoesNotAcceptFocus
         compare(overlay.flags & wanted, wanted)
         compare(overlay.rhythmMarkerCount, 10)
+        const area = pointerArea(overlay)
+        compare(area.Accessible.name, "Interactive caliper handles for display Right")
+        compare(area.width, 1280)
+        compare(area.height, 1024)
+        compare(area.acceptedButtons, Qt.LeftButton | Qt.RightButton)
     }
 
     // ---- geometry --------------------------------------------------------------------
