@@ -6,9 +6,19 @@
 #include <QPlatformSurfaceEvent>
 #include <QVariantMap>
 
-#include <limits>
-
 namespace rules = zrn::overlay;
+
+namespace {
+
+// Far beyond any desktop, far from the limits of int.
+constexpr qint64 kCoordinateLimit = qint64(1) << 24;
+
+bool withinCoordinateRange(int begin, int length)
+{
+    return begin >= -kCoordinateLimit && qint64(begin) + length <= kCoordinateLimit;
+}
+
+} // namespace
 
 NativeOverlayWindow::NativeOverlayWindow(QWindow *parent)
     : NativeOverlayWindow(createOverlayPlatform(), parent)
@@ -59,9 +69,9 @@ QRegion NativeOverlayWindow::regionFromList(const QVariantList &list)
         const int x = record.value(QStringLiteral("x")).toInt();
         if (width < 1 || height < 1)
             continue;
-        // A far edge beyond the range of int cannot be a rectangle of a window.
-        constexpr qint64 maxEdge = std::numeric_limits<int>::max();
-        if (qint64(x) + width - 1 > maxEdge || qint64(y) + height - 1 > maxEdge)
+        // Rectangles reaching beyond any window's coordinates come from broken input;
+        // taking them would overflow the arithmetic of rectangles and regions.
+        if (!withinCoordinateRange(x, width) || !withinCoordinateRange(y, height))
             continue;
         region += QRect(x, y, width, height);
     }

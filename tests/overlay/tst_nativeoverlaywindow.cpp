@@ -166,10 +166,15 @@ private slots:
             << QVariantList{5, QStringLiteral("rect"), QVariant(), QVariantList{1, 2, 3, 4},
                             rect(1, 1, 2, 2)}
             << QRegion(1, 1, 2, 2);
-        QTest::newRow("far edge beyond int")
-            << QVariantList{rect(maxInt, 0, 2, 5), rect(0, maxInt - 1, 5, 3)} << none;
-        QTest::newRow("far edge at the end of int")
-            << QVariantList{rect(maxInt, 0, 1, 1)} << QRegion(maxInt, 0, 1, 1);
+        const int limit = 1 << 24;
+        QTest::newRow("beyond the coordinate range")
+            << QVariantList{rect(maxInt, 0, 1, 1), rect(0, maxInt - 1, 5, 3), rect(limit, 0, 1, 1),
+                            rect(0, -limit - 1, 1, 1), rect(-limit, -limit, 2 * limit + 1, 1),
+                            rect(std::numeric_limits<int>::min(), 0, maxInt, 1)}
+            << none;
+        QTest::newRow("at the ends of the coordinate range")
+            << QVariantList{rect(limit - 1, 0, 1, 1), rect(-limit, -limit, 2 * limit, 1)}
+            << (QRegion(limit - 1, 0, 1, 1) + QRegion(-limit, -limit, 2 * limit, 1));
         QTest::newRow("overlapping merge")
             << QVariantList{rect(0, 0, 10, 10), rect(5, 5, 10, 10), rect(0, 0, 10, 10)}
             << (QRegion(0, 0, 10, 10) + QRegion(5, 5, 10, 10));
