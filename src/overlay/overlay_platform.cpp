@@ -3,9 +3,14 @@
 #include <QGuiApplication>
 #include <QWindow>
 
+// The X11 realisation needs xcb-shape at build time and a Qt with its xcb platform.
+#if defined(ZRN_HAVE_XCB_SHAPE) && QT_CONFIG(xcb)
+#define ZRN_OVERLAY_X11 1
+#endif
+
 #if defined(Q_OS_WIN)
 std::unique_ptr<OverlayPlatform> createWin32OverlayPlatform();
-#elif defined(ZRN_HAVE_XCB_SHAPE)
+#elif defined(ZRN_OVERLAY_X11)
 std::unique_ptr<OverlayPlatform> createX11OverlayPlatform();
 #endif
 
@@ -59,7 +64,7 @@ std::unique_ptr<OverlayPlatform> createOverlayPlatform()
     // Both Windows platform plugins give every window an HWND.
     if (name == QLatin1String("windows") || name == QLatin1String("direct2d"))
         return createWin32OverlayPlatform();
-#elif defined(ZRN_HAVE_XCB_SHAPE)
+#elif defined(ZRN_OVERLAY_X11)
     if (name == QLatin1String("xcb"))
         return createX11OverlayPlatform();
 #endif

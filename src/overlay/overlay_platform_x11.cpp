@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 #include <QWindow>
 
+#if QT_CONFIG(xcb)
+
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
@@ -98,3 +100,5 @@ std::unique_ptr<OverlayPlatform> createX11OverlayPlatform()
 {
     return std::make_unique<X11OverlayPlatform>();
 }
+
+#endif // QT_CONFIG(xcb)
