@@ -194,9 +194,13 @@ Pane {
     }
 
     // A rounded tooltip body: the text on the tooltip fill, inset by 10.
+    // Sized by itself rather than by its window, whose content size is only
+    // known once shown: the window takes its height from the wrapped text.
     component TooltipBody: Rectangle {
         property alias text: tipText.text
         readonly property real textHeight: tipText.implicitHeight
+        width: root.metrics.tooltipWidth
+        height: textHeight + 2 * root.metrics.tooltipPadding
         radius: 8
         color: root.theme.tooltipFill
         border.width: 1
@@ -310,7 +314,6 @@ Pane {
                     height: helpBody.textHeight + 2 * root.metrics.tooltipPadding
                     TooltipBody {
                         id: helpBody
-                        anchors.fill: parent
                         text: paletteButton.helpText
                     }
                 }
@@ -706,7 +709,6 @@ Pane {
 
         TooltipBody {
             id: swatchBody
-            anchors.fill: parent
             text: root.tooltipText
         }
     }

@@ -315,7 +315,7 @@ ApplicationWindow {
             }
 
             ControlPanel {
-                id: palette
+                id: controlPanel
                 objectName: "palette"
                 width: parent.width
                 height: parent.height - header.height - separator.height
@@ -347,6 +347,7 @@ ApplicationWindow {
     // One overlay per display, rebuilt whenever the display list changes.
     Instantiator {
         id: overlays
+        objectName: "overlays"
         model: panel.displays
         delegate: OverlayWindow {
             required property var modelData
