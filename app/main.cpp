@@ -31,8 +31,8 @@ int main(int argc, char *argv[])
     // A reference drawn on a display that changed scale or vanished must stop calibrating.
     QObject::connect(&displayTopology, &DisplayTopologyAdapter::displayScaleChanged,
                      &overlayController, &OverlayController::handleDisplayInvalidated);
-    QObject::connect(&displayTopology, &DisplayTopologyAdapter::displayRemoved,
-                     &overlayController, &OverlayController::handleDisplayInvalidated);
+    QObject::connect(&displayTopology, &DisplayTopologyAdapter::displayRemoved, &overlayController,
+                     &OverlayController::handleDisplayInvalidated);
 
     QQmlApplicationEngine engine;
     engine.rootContext()->setContextProperty(QStringLiteral("displayTopology"), &displayTopology);

@@ -8,7 +8,11 @@ build="$root/build"
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 fi
-cmake --build "$build" -j2 --target zrn-calipers | grep -Ev '^\[[0-9]+/[0-9]+\]|^ninja: no work' || true
+log="$build/build.log"
+if ! cmake --build "$build" -j2 --target zrn-calipers > "$log" 2>&1; then
+    cat "$log" >&2
+    exit 1
+fi
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
     cat >&2 <<'MSG'

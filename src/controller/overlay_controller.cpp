@@ -1,1 +1,418 @@
 #include "overlay_controller.h"
+
+#include <QVariant>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+// Every text the user can see from this class. Non-ASCII characters are
+// written as escapes so that the meaning never depends on a source encoding.
+const QString kTooNarrowMessage = QStringLiteral("Calipers must be wider than 10 logical pixels.");
+const QString kWidthMustRemainMessage
+    = QStringLiteral("Width must remain greater than 10 logical pixels.");
+const QString kSelectBeforeNudgingMessage = QStringLiteral("Select a measurement before nudging.");
+const QString kDisplayInvalidatedMessage
+    = QStringLiteral("Display topology or DPI changed. Draw a new reference on that display.");
+const QString kMeasurementUnavailable = QStringLiteral("Measurement unavailable");
+const QString kInactiveReference = QStringLiteral("Inactive reference drawing");
+// "QT/QTc", then "– add Ref" and "– add RR" with an en dash.
+const QString kQtcOverlayLabel = QStringLiteral("QT/QTc\n\u2013 add Ref\n\u2013 add RR");
+
+// Numbers shown to the user never go through a locale: QString::arg for
+// doubles always writes "." and no grouping.
+
+// Rounded half away from zero, then at most 6 significant digits.
+QString wholeText(double value)
+{
+    return QStringLiteral("%1").arg(std::round(value));
+}
+
+QString twoDecimalsText(double value)
+{
+    return QStringLiteral("%1").arg(value, 0, 'f', 2);
+}
+
+QString oneDecimalText(double value)
+{
+    return QStringLiteral("%1").arg(value, 0, 'f', 1);
+}
+
+QString durationText(double durationMs)
+{
+    return QStringLiteral("%1").arg(durationMs, 0, 'g', 15);
+}
+
+QString pixelText(double widthPx)
+{
+    return QStringLiteral("%1 px").arg(wholeText(widthPx));
+}
+
+} // namespace
+
+OverlayController::OverlayController(QObject *parent) : QObject(parent) {}
+
+OverlayController::~OverlayController() = default;
+
+zrn::CaliperKind OverlayController::kindFromString(const QString &text)
+{
+    if (text == QLatin1String("rhythm"))
+        return zrn::CaliperKind::Rhythm;
+    if (text == QLatin1String("reference"))
+        return zrn::CaliperKind::Reference;
+    if (text == QLatin1String("qtc"))
+        return zrn::CaliperKind::Qtc;
+    return zrn::CaliperKind::Standard;
+}
+
+QString OverlayController::kindLabel(zrn::CaliperKind kind)
+{
+    switch (kind) {
+    case zrn::CaliperKind::Standard:
+        return QStringLiteral("Standard");
+    case zrn::CaliperKind::Rhythm:
+        return QStringLiteral("Rhythm");
+    case zrn::CaliperKind::Reference:
+        return QStringLiteral("Reference");
+    case zrn::CaliperKind::Qtc:
+        return QStringLiteral("QT/QTc");
+    }
+    return QString();
+}
+
+QString OverlayController::errorLabel(zrn::MeasurementError error)
+{
+    switch (error) {
+    case zrn::MeasurementError::NoError:
+        return QString();
+    case zrn::MeasurementError::InvalidWidth:
+        return QStringLiteral("Width must be greater than 10 px");
+    case zrn::MeasurementError::MissingReference:
+        return QStringLiteral("Draw a reference on this display");
+    case zrn::MeasurementError::ReferenceMismatch:
+        return QStringLiteral("Reference unavailable: display or DPI differs");
+    case zrn::MeasurementError::UnsupportedReferenceDuration:
+        return QStringLiteral("Choose a supported reference duration");
+    }
+    return kMeasurementUnavailable;
+}
+
+QVariantList OverlayController::measurements() const
+{
+    QVariantList rows;
+    for (const zrn::Caliper &caliper : m_model.calipers())
+        rows.append(rowFor(caliper));
+    return rows;
+}
+
+QVariantList OverlayController::referenceChoices() const
+{
+    QVariantList choices;
+    const auto &reference = m_model.reference();
+    if (!reference)
+        return choices;
+    QVariantMap choice;
+    choice.insert(QStringLiteral("id"), QVariant::fromValue<quint64>(reference->caliperId));
+    // "Reference #%1 — %2 ms" with an em dash.
+    choice.insert(QStringLiteral("label"), QStringLiteral("Reference #%1 \u2014 %2 ms")
+                                               .arg(QString::number(reference->caliperId),
+                                                    durationText(reference->durationMs)));
+    choices.append(choice);
+    return choices;
+}
+
+bool OverlayController::hasQtMeasurement() const
+{
+    for (const zrn::Caliper &caliper : m_model.calipers()) {
+        if (caliper.kind == zrn::CaliperKind::Qtc)
+            return true;
+    }
+    return false;
+}
+
+bool OverlayController::qtNeedsReference() const
+{
+    const auto &reference = m_model.reference();
+    for (const zrn::Caliper &caliper : m_model.calipers()) {
+        if (caliper.kind != zrn::CaliperKind::Qtc)
+            continue;
+        if (!reference || !caliper.display.safelyMatches(reference->display))
+            return true;
+    }
+    return false;
+}
+
+void OverlayController::setSelectedId(quint64 id)
+{
+    if (id == m_selectedId)
+        return;
+    m_selectedId = id;
+    emit selectedIdChanged();
+}
+
+void OverlayController::setEditMode(bool editMode)
+{
+    if (editMode == m_editMode)
+        return;
+    m_editMode = editMode;
+    emit editModeChanged();
+}
+
+void OverlayController::handleDisplayInvalidated(const QString &stableDisplayId)
+{
+    // A reference drawn at the display's old scale (or on a display that is
+    // gone) must stop calibrating. Its drawing stays where it is.
+    if (!m_model.invalidateReferenceForDisplay(stableDisplayId.toStdString()))
+        return;
+    emit measurementsChanged();
+    emit transientMessage(kDisplayInvalidatedMessage);
+}
+
+quint64 OverlayController::addMeasurement(const QString &kind, const QString &displayId,
+                                          double logicalDpi, double devicePixelRatio, double startX,
+                                          double endX, double y, const QString &color,
+                                          double referenceDurationMs)
+{
+    const zrn::CaliperKind caliperKind = kindFromString(kind);
+
+    // A caliper whose line has no finite height could be neither seen nor
+    // picked, yet would still measure (or calibrate). Refuse it before
+    // anything else changes.
+    if (!std::isfinite(y)) {
+        emit transientMessage(kTooNarrowMessage);
+        return 0;
+    }
+
+    // At most one Reference and one QT/QTc caliper: a new one replaces all
+    // earlier calipers of its kind, and that stays done even if the new one
+    // is refused below.
+    bool replacedAny = false;
+    if (caliperKind == zrn::CaliperKind::Reference || caliperKind == zrn::CaliperKind::Qtc) {
+        std::vector<std::uint64_t> sameKind;
+        for (const zrn::Caliper &caliper : m_model.calipers()) {
+            if (caliper.kind == caliperKind)
+                sameKind.push_back(caliper.id);
+        }
+        for (const std::uint64_t id : sameKind) {
+            m_model.remove(id);
+            m_visuals.remove(id);
+            replacedAny = true;
+            if (m_selectedId != 0 && m_selectedId == id) {
+                m_selectedId = 0;
+                emit selectedIdChanged();
+            }
+        }
+    }
+
+    const auto added = m_model.addCaliper(
+        caliperKind, zrn::DisplayIdentity{displayId.toStdString(), logicalDpi, devicePixelRatio},
+        std::fabs(endX - startX), color.toStdString());
+    if (!added) {
+        emit transientMessage(kTooNarrowMessage);
+        if (replacedAny)
+            emit measurementsChanged();
+        return 0;
+    }
+
+    const quint64 id = *added;
+    m_visuals.insert(id, VisualCaliper{id, displayId, startX, endX, y, color});
+
+    if (caliperKind == zrn::CaliperKind::Reference) {
+        const zrn::MeasurementError error = m_model.replaceReference(id, referenceDurationMs);
+        if (error != zrn::MeasurementError::NoError) {
+            // The id stays used up; ids are never given out twice.
+            m_model.remove(id);
+            m_visuals.remove(id);
+            emit transientMessage(errorLabel(error));
+            if (replacedAny)
+                emit measurementsChanged();
+            return 0;
+        }
+    }
+
+    if (m_selectedId != id) {
+        m_selectedId = id;
+        emit selectedIdChanged();
+    }
+    emit measurementsChanged();
+    return id;
+}
+
+QVariantList OverlayController::measurementsForDisplay(const QString &displayId) const
+{
+    QVariantList rows;
+    for (const zrn::Caliper &caliper : m_model.calipers()) {
+        if (QString::fromStdString(caliper.display.stableId) == displayId)
+            rows.append(rowFor(caliper));
+    }
+    return rows;
+}
+
+bool OverlayController::updateMeasurementGeometry(quint64 id, double startX, double endX, double y)
+{
+    const auto entry = m_visuals.find(id);
+    if (entry == m_visuals.end() || !m_model.find(id))
+        return false;
+    // The model judges the width; a line height that is not finite would lose
+    // the caliper from sight, so it is refused the same way.
+    if (!std::isfinite(y) || !m_model.updateWidth(id, std::fabs(endX - startX))) {
+        emit transientMessage(kWidthMustRemainMessage);
+        return false;
+    }
+    entry->startX = startX;
+    entry->endX = endX;
+    entry->y = y;
+    emit measurementsChanged();
+    return true;
+}
+
+void OverlayController::nudgeSelected(double logicalPixels)
+{
+    const auto entry = m_visuals.find(m_selectedId);
+    if (entry == m_visuals.end() || !m_model.find(m_selectedId)) {
+        emit transientMessage(kSelectBeforeNudgingMessage);
+        return;
+    }
+    // Only the end handle moves, outwards for a positive step whichever way
+    // the caliper points; a large negative step carries it past the start.
+    const double start = entry->startX;
+    const double end = entry->endX;
+    const double newEnd = end >= start ? end + logicalPixels : end - logicalPixels;
+    if (!m_model.updateWidth(m_selectedId, std::fabs(newEnd - start))) {
+        emit transientMessage(kWidthMustRemainMessage);
+        return;
+    }
+    entry->endX = newEnd;
+    emit measurementsChanged();
+}
+
+void OverlayController::removeSelected()
+{
+    if (!m_model.remove(m_selectedId))
+        return;
+    m_visuals.remove(m_selectedId);
+    m_selectedId = 0;
+    emit selectedIdChanged();
+    emit measurementsChanged();
+}
+
+void OverlayController::clear()
+{
+    m_model.clear();
+    m_visuals.clear();
+    if (m_selectedId != 0) {
+        m_selectedId = 0;
+        emit selectedIdChanged();
+    }
+    emit measurementsChanged();
+}
+
+void OverlayController::setActiveReference(quint64 id, double durationMs)
+{
+    const zrn::MeasurementError error = m_model.replaceReference(id, durationMs);
+    if (error != zrn::MeasurementError::NoError) {
+        emit transientMessage(errorLabel(error));
+        return;
+    }
+    emit measurementsChanged();
+}
+
+void OverlayController::setReferenceDuration(double durationMs)
+{
+    const auto &reference = m_model.reference();
+    if (!reference)
+        return;
+    const zrn::MeasurementError error = m_model.replaceReference(reference->caliperId, durationMs);
+    if (error != zrn::MeasurementError::NoError) {
+        emit transientMessage(errorLabel(error));
+        return;
+    }
+    emit measurementsChanged();
+}
+
+double OverlayController::calculateBazettQtc(double qtMs, double rateOrRrValue,
+                                             const QString &mode) const
+{
+    double rrMs = rateOrRrValue;
+    if (mode == QLatin1String("rate")) {
+        const auto rr = zrn::MeasurementModel::rrIntervalMsFromRate(rateOrRrValue);
+        if (!rr)
+            return 0.0;
+        rrMs = *rr;
+    }
+    const auto qtc = zrn::MeasurementModel::bazettCorrectedQtMs(qtMs, rrMs);
+    return qtc ? *qtc : 0.0;
+}
+
+QVariantMap OverlayController::rowFor(const zrn::Caliper &caliper) const
+{
+    const VisualCaliper visual = m_visuals.value(caliper.id);
+    const auto &reference = m_model.reference();
+    const bool isReferenceKind = caliper.kind == zrn::CaliperKind::Reference;
+
+    // A Reference caliper is never measured: it is the reference or a drawing.
+    zrn::MeasurementResult result;
+    if (!isReferenceKind)
+        result = m_model.measure(caliper.id);
+    const bool measured = result.error == zrn::MeasurementError::NoError;
+    const QString errorText = errorLabel(result.error);
+
+    const bool activeReference = reference && reference->caliperId == caliper.id;
+    const bool referenceMatches = reference && caliper.display.safelyMatches(reference->display);
+    const double referenceWidth = reference ? reference->widthPx : 0.0;
+    const double referenceDuration = reference ? reference->durationMs : 0.0;
+
+    const QString pixels = pixelText(caliper.width);
+    QString overlayLabel;
+    QString summary;
+    switch (caliper.kind) {
+    case zrn::CaliperKind::Qtc:
+        summary = measured ? QStringLiteral("QT %1 ms; QTc requires RR")
+                                 .arg(twoDecimalsText(result.intervalMs))
+                           : errorText;
+        overlayLabel = kQtcOverlayLabel;
+        break;
+    case zrn::CaliperKind::Reference:
+        if (activeReference) {
+            summary = QStringLiteral("%1 ms reference").arg(durationText(referenceDuration));
+            overlayLabel
+                = QStringLiteral("Ref: %1 ms\n(%2)").arg(durationText(referenceDuration), pixels);
+        } else {
+            summary = kInactiveReference;
+            overlayLabel = pixels;
+        }
+        break;
+    default:
+        if (measured) {
+            // "%1 ms · %2 BPM" with a middle dot.
+            summary = QStringLiteral("%1 ms \u00B7 %2 BPM")
+                          .arg(twoDecimalsText(result.intervalMs), oneDecimalText(result.rateBpm));
+            overlayLabel = QStringLiteral("%1 ms\n%2 bpm")
+                               .arg(wholeText(result.intervalMs), wholeText(result.rateBpm));
+        } else {
+            summary = errorText;
+            overlayLabel = pixels;
+        }
+        break;
+    }
+
+    QVariantMap row;
+    row.insert(QStringLiteral("id"), QVariant::fromValue<quint64>(caliper.id));
+    row.insert(QStringLiteral("kind"), kindLabel(caliper.kind));
+    row.insert(QStringLiteral("displayId"), QString::fromStdString(caliper.display.stableId));
+    row.insert(QStringLiteral("logicalDpi"), caliper.display.logicalDpi);
+    row.insert(QStringLiteral("devicePixelRatio"), caliper.display.devicePixelRatio);
+    row.insert(QStringLiteral("rawWidth"), caliper.width);
+    row.insert(QStringLiteral("startX"), visual.startX);
+    row.insert(QStringLiteral("endX"), visual.endX);
+    row.insert(QStringLiteral("y"), visual.y);
+    row.insert(QStringLiteral("color"), QString::fromStdString(caliper.color));
+    row.insert(QStringLiteral("activeReference"), activeReference);
+    row.insert(QStringLiteral("referenceMatches"), referenceMatches);
+    row.insert(QStringLiteral("referenceWidth"), referenceWidth);
+    row.insert(QStringLiteral("referenceDuration"), referenceDuration);
+    row.insert(QStringLiteral("overlayLabel"), overlayLabel);
+    row.insert(QStringLiteral("result"), summary);
+    return row;
+}

@@ -1,11 +1,85 @@
 #pragma once
-// Placeholder until the controller lands.
+
+// The one object through which the user interface reads and changes calipers.
+// It owns the measurement core, keeps the on-screen geometry of every caliper
+// beside it, holds the selection, replaces Reference and QT/QTc calipers of the
+// same kind, and turns measurements into the rows and texts the overlays show.
+
+#include "measurement_model.h"
+
+#include <QHash>
 #include <QObject>
+#include <QString>
+#include <QVariantList>
+#include <QVariantMap>
+
 class OverlayController : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(QVariantList measurements READ measurements NOTIFY measurementsChanged)
+    Q_PROPERTY(QVariantList referenceChoices READ referenceChoices NOTIFY measurementsChanged)
+    Q_PROPERTY(bool hasQtMeasurement READ hasQtMeasurement NOTIFY measurementsChanged)
+    Q_PROPERTY(bool qtNeedsReference READ qtNeedsReference NOTIFY measurementsChanged)
+    Q_PROPERTY(quint64 selectedId MEMBER m_selectedId WRITE setSelectedId NOTIFY selectedIdChanged)
+    Q_PROPERTY(bool editMode MEMBER m_editMode WRITE setEditMode NOTIFY editModeChanged)
+
 public:
-    explicit OverlayController(QObject *parent = nullptr) : QObject(parent) {}
+    // Where a caliper sits on its display's overlay, in that overlay's logical pixels.
+    struct VisualCaliper
+    {
+        quint64 id = 0;
+        QString displayId;
+        double startX = 0.0;
+        double endX = 0.0; // may be left of startX: a reversed caliper
+        double y = 0.0;
+        QString color;
+    };
+
+    explicit OverlayController(QObject *parent = nullptr);
+    ~OverlayController() override;
+
+    [[nodiscard]] QVariantList measurements() const;
+    [[nodiscard]] QVariantList referenceChoices() const;
+    [[nodiscard]] bool hasQtMeasurement() const;
+    [[nodiscard]] bool qtNeedsReference() const;
+
+    [[nodiscard]] static zrn::CaliperKind kindFromString(const QString &text);
+    [[nodiscard]] static QString kindLabel(zrn::CaliperKind kind);
+    [[nodiscard]] static QString errorLabel(zrn::MeasurementError error);
+
+signals:
+    void measurementsChanged();
+    void selectedIdChanged();
+    void editModeChanged();
+    void transientMessage(const QString &message);
+
 public slots:
-    void handleDisplayInvalidated(const QString &) {}
+    void setSelectedId(quint64 id);
+    void setEditMode(bool editMode);
+    void handleDisplayInvalidated(const QString &stableDisplayId);
+
+public:
+    Q_INVOKABLE quint64 addMeasurement(const QString &kind, const QString &displayId,
+                                       double logicalDpi, double devicePixelRatio, double startX,
+                                       double endX, double y, const QString &color,
+                                       double referenceDurationMs);
+    Q_INVOKABLE QVariantList measurementsForDisplay(const QString &displayId) const;
+    Q_INVOKABLE bool updateMeasurementGeometry(quint64 id, double startX, double endX, double y);
+    Q_INVOKABLE void nudgeSelected(double logicalPixels);
+    Q_INVOKABLE void removeSelected();
+    Q_INVOKABLE void clear();
+    Q_INVOKABLE void setActiveReference(quint64 id, double durationMs);
+    Q_INVOKABLE void setReferenceDuration(double durationMs);
+    Q_INVOKABLE double calculateBazettQtc(double qtMs, double rateOrRrValue,
+                                          const QString &mode) const;
+
+private:
+    friend class TestOverlayController;
+
+    [[nodiscard]] QVariantMap rowFor(const zrn::Caliper &caliper) const;
+
+    zrn::MeasurementModel m_model;
+    QHash<quint64, VisualCaliper> m_visuals;
+    quint64 m_selectedId = 0;
+    bool m_editMode = false;
 };

@@ -116,7 +116,11 @@ MeasurementResult MeasurementModel::measure(std::uint64_t id) const
     if (!caliper->display.safelyMatches(m_reference->display))
         return {MeasurementError::ReferenceMismatch, 0.0, 0.0};
     const double intervalMs = caliper->width * m_reference->durationMs / m_reference->widthPx;
-    return {MeasurementError::NoError, intervalMs, 60000.0 / intervalMs};
+    const double rateBpm = 60000.0 / intervalMs;
+    // Absurdly large widths overflow; an infinite interval or rate is no measurement.
+    if (!std::isfinite(intervalMs) || !std::isfinite(rateBpm))
+        return {MeasurementError::InvalidWidth, 0.0, 0.0};
+    return {MeasurementError::NoError, intervalMs, rateBpm};
 }
 
 bool MeasurementModel::isAllowedReferenceDuration(double durationMs)
@@ -129,14 +133,18 @@ std::optional<double> MeasurementModel::rrIntervalMsFromRate(double rateBpm)
 {
     if (!(rateBpm > 0.0) || !std::isfinite(rateBpm))
         return std::nullopt;
-    return 60000.0 / rateBpm;
+    // A subnormal rate overflows the quotient; infinity is no interval.
+    const double rrMs = 60000.0 / rateBpm;
+    return std::isfinite(rrMs) ? std::optional<double>(rrMs) : std::nullopt;
 }
 
 std::optional<double> MeasurementModel::bazettCorrectedQtMs(double qtMs, double rrMs)
 {
     if (!(qtMs > 0.0) || !(rrMs > 0.0) || !std::isfinite(qtMs) || !std::isfinite(rrMs))
         return std::nullopt;
-    return qtMs / std::sqrt(rrMs / 1000.0);
+    // A huge QT or a vanishing RR overflows the quotient; infinity is no QTc.
+    const double qtcMs = qtMs / std::sqrt(rrMs / 1000.0);
+    return std::isfinite(qtcMs) ? std::optional<double>(qtcMs) : std::nullopt;
 }
 
 } // namespace zrn

@@ -65,7 +65,7 @@ struct MeasurementResult
 };
 
 // Durations a reference caliper may stand for, in the order the palette offers them.
-inline constexpr std::array<double, 8> kReferenceDurationsMs{25.0, 50.0, 100.0, 200.0,
+inline constexpr std::array<double, 8> kReferenceDurationsMs{25.0,  50.0,  100.0, 200.0,
                                                              250.0, 400.0, 500.0, 1000.0};
 
 class MeasurementModel

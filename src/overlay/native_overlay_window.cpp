@@ -1,1 +1,126 @@
 #include "native_overlay_window.h"
+
+#include "overlay_input_rules.h"
+#include "overlay_platform.h"
+
+#include <QPlatformSurfaceEvent>
+#include <QVariantMap>
+
+namespace rules = zrn::overlay;
+
+namespace {
+
+// Far beyond any desktop, far from the limits of int.
+constexpr qint64 kCoordinateLimit = qint64(1) << 24;
+
+bool withinCoordinateRange(int begin, int length)
+{
+    return begin >= -kCoordinateLimit && qint64(begin) + length <= kCoordinateLimit;
+}
+
+} // namespace
+
+NativeOverlayWindow::NativeOverlayWindow(QWindow *parent)
+    : NativeOverlayWindow(createOverlayPlatform(), parent)
+{
+}
+
+NativeOverlayWindow::NativeOverlayWindow(std::unique_ptr<OverlayPlatform> platform, QWindow *parent)
+    : QQuickWindow(parent)
+    , m_platform(platform ? std::move(platform) : createFallbackOverlayPlatform())
+{
+    setColor(Qt::transparent);
+}
+
+// The native styles stay as they are; the window is going away with them.
+NativeOverlayWindow::~NativeOverlayWindow() = default;
+
+void NativeOverlayWindow::setClickThrough(bool value)
+{
+    if (value == m_clickThrough)
+        return;
+    m_clickThrough = value;
+    applyNativeInputPolicy();
+    emit clickThroughChanged();
+}
+
+void NativeOverlayWindow::setInteractiveRegions(const QVariantList &list)
+{
+    m_interactiveList = list;
+    m_interactiveRegion = regionFromList(list);
+    applyNativeInputPolicy();
+}
+
+void NativeOverlayWindow::setVisualRegions(const QVariantList &list)
+{
+    m_visualList = list;
+    m_visualRegion = regionFromList(list);
+    applyNativeInputPolicy();
+}
+
+QRegion NativeOverlayWindow::regionFromList(const QVariantList &list)
+{
+    QRegion region;
+    for (const QVariant &element : list) {
+        const QVariantMap record = element.toMap();
+        const int height = record.value(QStringLiteral("height")).toInt();
+        const int width = record.value(QStringLiteral("width")).toInt();
+        const int y = record.value(QStringLiteral("y")).toInt();
+        const int x = record.value(QStringLiteral("x")).toInt();
+        if (width < 1 || height < 1)
+            continue;
+        // Rectangles reaching beyond any window's coordinates come from broken input;
+        // taking them would overflow the arithmetic of rectangles and regions.
+        if (!withinCoordinateRange(x, width) || !withinCoordinateRange(y, height))
+            continue;
+        region += QRect(x, y, width, height);
+    }
+    return region;
+}
+
+void NativeOverlayWindow::applyNativeInputPolicy()
+{
+    if (!m_platform->nativeWindowExists(*this))
+        return;
+
+    // The mask first, on every call: an empty region removes it.
+    m_platform->setMask(*this, m_visualRegion);
+
+    const bool passThrough = m_clickThrough || m_interactiveRegion.isEmpty();
+    const std::uint64_t styles = m_platform->readInputStyles(*this);
+    m_platform->writeInputStyles(*this, rules::inputStylesFor(styles, passThrough),
+                                 m_interactiveRegion);
+    m_platform->applyInputStyles(*this);
+}
+
+bool NativeOverlayWindow::event(QEvent *e)
+{
+    const bool handled = QQuickWindow::event(e);
+    if (e->type() == QEvent::PlatformSurface
+        && static_cast<QPlatformSurfaceEvent *>(e)->surfaceEventType()
+               == QPlatformSurfaceEvent::SurfaceCreated) {
+        applyNativeInputPolicy();
+    }
+    return handled;
+}
+
+bool NativeOverlayWindow::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
+{
+    if (!message || !m_platform->isHitTestQuery(message))
+        return QQuickWindow::nativeEvent(eventType, message, result);
+
+    if (!m_clickThrough) {
+        // The query comes in native pixels, the region in logical units: the position
+        // takes the mouse when its native pixel overlaps an interactive rectangle.
+        const QPoint client =
+            m_platform->screenToClient(*this, m_platform->hitTestPosition(message));
+        const qreal ratio = m_platform->devicePixelRatio(*this);
+        const rules::LogicalSpan xs = rules::logicalPixelsUnder(client.x(), ratio);
+        const rules::LogicalSpan ys = rules::logicalPixelsUnder(client.y(), ratio);
+        if (m_interactiveRegion.intersects(QRect(QPoint(xs.first, ys.first), QPoint(xs.last, ys.last))))
+            return QQuickWindow::nativeEvent(eventType, message, result);
+    }
+    if (result)
+        *result = rules::kHitTransparent;
+    return true;
+}

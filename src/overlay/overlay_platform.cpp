@@ -1,0 +1,72 @@
+#include "overlay_platform.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+// The X11 realisation needs xcb-shape at build time and a Qt with its xcb platform.
+#if defined(ZRN_HAVE_XCB_SHAPE) && QT_CONFIG(xcb)
+#define ZRN_OVERLAY_X11 1
+#endif
+
+#if defined(Q_OS_WIN)
+std::unique_ptr<OverlayPlatform> createWin32OverlayPlatform();
+#elif defined(ZRN_OVERLAY_X11)
+std::unique_ptr<OverlayPlatform> createX11OverlayPlatform();
+#endif
+
+OverlayPlatform::~OverlayPlatform() = default;
+
+bool OverlayPlatform::nativeWindowExists(const QWindow &window) const
+{
+    return window.handle() != nullptr;
+}
+
+qreal OverlayPlatform::devicePixelRatio(const QWindow &window) const
+{
+    return window.devicePixelRatio();
+}
+
+namespace {
+
+// Mask only: input follows the mask, styles are kept but mean nothing here.
+class FallbackOverlayPlatform final : public OverlayPlatform
+{
+public:
+    void setMask(QWindow &window, const QRegion &region) override { window.setMask(region); }
+    std::uint64_t readInputStyles(QWindow &) override { return m_styles; }
+    void writeInputStyles(QWindow &, std::uint64_t styles, const QRegion &) override
+    {
+        m_styles = styles;
+    }
+    void applyInputStyles(QWindow &) override {}
+    bool isHitTestQuery(const void *) const override { return false; }
+    QPoint hitTestPosition(const void *) const override { return {}; }
+    QPoint screenToClient(QWindow &window, QPoint screen) const override
+    {
+        return window.mapFromGlobal(screen);
+    }
+
+private:
+    std::uint64_t m_styles = 0;
+};
+
+} // namespace
+
+std::unique_ptr<OverlayPlatform> createFallbackOverlayPlatform()
+{
+    return std::make_unique<FallbackOverlayPlatform>();
+}
+
+std::unique_ptr<OverlayPlatform> createOverlayPlatform()
+{
+    const QString name = QGuiApplication::platformName();
+#if defined(Q_OS_WIN)
+    // Both Windows platform plugins give every window an HWND.
+    if (name == QLatin1String("windows") || name == QLatin1String("direct2d"))
+        return createWin32OverlayPlatform();
+#elif defined(ZRN_OVERLAY_X11)
+    if (name == QLatin1String("xcb"))
+        return createX11OverlayPlatform();
+#endif
+    return createFallbackOverlayPlatform();
+}

@@ -1,0 +1,58 @@
+#pragma once
+// What the overlay window needs from the windowing system, behind one small
+// interface. The window logic speaks in Windows terms (extended style bits, a
+// hit-test query); each realisation maps them onto its own system:
+//   Win32     - the extended styles and WM_NCHITTEST themselves;
+//   X11       - the mask plus the XShape input shape that the styles stand for;
+//   fallback  - the mask only.
+
+#include <QPoint>
+#include <QRegion>
+
+#include <cstdint>
+#include <memory>
+
+class QWindow;
+
+class OverlayPlatform
+{
+public:
+    virtual ~OverlayPlatform();
+
+    // Whether the platform window has been created yet.
+    virtual bool nativeWindowExists(const QWindow &window) const;
+
+    // Restricts the window to a region, for what is shown and where it takes input.
+    // An empty region removes the mask.
+    virtual void setMask(QWindow &window, const QRegion &region) = 0;
+
+    // The extended style bits (see overlay_input_rules.h), read and written back changed.
+    // `interactive` is the region that takes the mouse while kExTransparent is clear;
+    // systems whose input follows a shape rather than a hit test need it.
+    virtual std::uint64_t readInputStyles(QWindow &window) = 0;
+    virtual void writeInputStyles(QWindow &window, std::uint64_t styles,
+                                  const QRegion &interactive) = 0;
+    // Makes the system take up the written styles without moving, resizing,
+    // restacking or activating the window.
+    virtual void applyInputStyles(QWindow &window) = 0;
+
+    // Hit testing, for systems that ask the window about each pointer position.
+    virtual bool isHitTestQuery(const void *message) const = 0;
+    // The screen position of a hit-test query, native pixels.
+    virtual QPoint hitTestPosition(const void *message) const = 0;
+    // A screen position in the window's client coordinates, native pixels.
+    virtual QPoint screenToClient(QWindow &window, QPoint screen) const = 0;
+    // Native pixels per logical unit of the window.
+    virtual qreal devicePixelRatio(const QWindow &window) const;
+
+protected:
+    OverlayPlatform() = default;
+    OverlayPlatform(const OverlayPlatform &) = default;
+    OverlayPlatform &operator=(const OverlayPlatform &) = default;
+};
+
+// The realisation for the running platform plugin: "windows" on Windows, "xcb" on
+// Linux X11, the mask-only fallback anywhere else.
+std::unique_ptr<OverlayPlatform> createOverlayPlatform();
+// The mask-only realisation.
+std::unique_ptr<OverlayPlatform> createFallbackOverlayPlatform();
