@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Layouts
 import QtQuick.Window
 
 // The about page: name and version, instructions, the Bazett formula, a note on
@@ -75,7 +74,7 @@ ApplicationWindow {
             const right = display.x + display.width
             const bottom = display.y + display.height
             if (nx + w > right - m)
-                nx = anchorX - w - m
+            nx = anchorX - w - m
             nx = Math.max(display.x + m, Math.min(nx, right - w - m))
             ny = Math.max(display.y + m, Math.min(ny, bottom - h - m))
         }
@@ -148,93 +147,99 @@ ApplicationWindow {
         color: infoWindow.theme.panelColor
         clip: true
 
-        ColumnLayout {
-            anchors.fill: parent
-            spacing: 0
+        Rectangle {
+            id: titleBar
+            width: parent.width
+            height: infoWindow.metrics.titleBarHeight
+            color: infoWindow.theme.titleColor
+            radius: infoWindow.metrics.frameRadius
 
             Rectangle {
-                Layout.fillWidth: true
-                Layout.preferredHeight: infoWindow.metrics.titleBarHeight
-                color: infoWindow.theme.titleColor
-                radius: infoWindow.metrics.frameRadius
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                height: infoWindow.metrics.frameRadius
+                color: parent.color
+            }
 
-                Rectangle {
-                    anchors.left: parent.left
-                    anchors.right: parent.right
-                    anchors.bottom: parent.bottom
-                    height: infoWindow.metrics.frameRadius
-                    color: parent.color
-                }
+            Row {
+                anchors.fill: parent
+                spacing: 0
 
-                Row {
-                    anchors.fill: parent
-                    spacing: 0
+                Item {
+                    width: parent.width - closeButton.width
+                    height: parent.height
 
-                    Item {
-                        width: parent.width - closeButton.width
-                        height: parent.height
-
-                        DragHandler {
-                            target: null
-                            acceptedButtons: Qt.LeftButton
-                            onActiveChanged: if (active) infoWindow.startSystemMove()
-                        }
-
-                        Row {
-                            anchors.left: parent.left
-                            anchors.leftMargin: 10
-                            anchors.verticalCenter: parent.verticalCenter
-                            spacing: 7
-                            Image {
-                                width: 14
-                                height: 14
-                                anchors.verticalCenter: parent.verticalCenter
-                                source: "../assets/calipers-icon.png"
-                                fillMode: Image.PreserveAspectFit
-                                mipmap: true
-                                smooth: true
-                            }
-                            Text {
-                                anchors.verticalCenter: parent.verticalCenter
-                                text: qsTr("About ZRN Calipers")
-                                color: infoWindow.theme.primaryText
-                                font.pixelSize: 11
-                                font.weight: Font.DemiBold
-                            }
-                        }
+                    DragHandler {
+                        target: null
+                        acceptedButtons: Qt.LeftButton
+                        onActiveChanged: if (active) infoWindow.startSystemMove()
                     }
 
-                    Button {
-                        id: closeButton
-                        objectName: "closeButton"
-                        width: infoWindow.metrics.closeButtonWidth
-                        height: infoWindow.metrics.titleBarHeight
-                        padding: 0
-                        topInset: 0
-                        bottomInset: 0
-                        leftInset: 0
-                        rightInset: 0
-                        text: "\u00d7"
-                        Accessible.name: qsTr("Close About window")
-                        onClicked: infoWindow.hide()
-                        contentItem: Text {
-                            text: closeButton.text
+                    Row {
+                        anchors.left: parent.left
+                        anchors.leftMargin: 10
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 7
+                        Image {
+                            width: 14
+                            height: 14
+                            anchors.verticalCenter: parent.verticalCenter
+                            source: "../assets/calipers-icon.png"
+                            fillMode: Image.PreserveAspectFit
+                            mipmap: true
+                            smooth: true
+                        }
+                        Text {
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: qsTr("About ZRN Calipers")
                             color: infoWindow.theme.primaryText
-                            font.pixelSize: 16
-                            horizontalAlignment: Text.AlignHCenter
-                            verticalAlignment: Text.AlignVCenter
+                            font.pixelSize: 11
+                            font.weight: Font.DemiBold
                         }
-                        background: Rectangle {
-                            color: closeButton.hovered ? infoWindow.theme.hoverColor : "transparent"
-                        }
+                    }
+                }
+
+                Button {
+                    id: closeButton
+                    objectName: "closeButton"
+                    width: infoWindow.metrics.closeButtonWidth
+                    height: infoWindow.metrics.titleBarHeight
+                    padding: 0
+                    topInset: 0
+                    bottomInset: 0
+                    leftInset: 0
+                    rightInset: 0
+                    text: "\u00d7"
+                    Accessible.name: qsTr("Close About window")
+                    onClicked: infoWindow.hide()
+                    contentItem: Text {
+                        text: closeButton.text
+                        color: infoWindow.theme.primaryText
+                        font.pixelSize: 16
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                    }
+                    background: Rectangle {
+                        color: closeButton.hovered ? infoWindow.theme.hoverColor : "transparent"
                     }
                 }
             }
+        }
 
-            ColumnLayout {
-                Layout.fillWidth: true
-                Layout.fillHeight: true
-                Layout.margins: infoWindow.metrics.bodyMargin
+        // The body: its width is fixed, so every wrapped text knows its
+        // height at once. The links sit at the bottom; the free height
+        // between the note and the links stays empty.
+        Item {
+            id: body
+            anchors.top: titleBar.bottom
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            anchors.margins: infoWindow.metrics.bodyMargin
+
+            Column {
+                width: parent.width
                 spacing: infoWindow.metrics.bodySpacing
 
                 Row {
@@ -266,13 +271,13 @@ ApplicationWindow {
                 }
 
                 Rectangle {
-                    Layout.fillWidth: true
-                    Layout.preferredHeight: 1
+                    width: parent.width
+                    height: 1
                     color: infoWindow.theme.separator
                 }
 
                 Text {
-                    Layout.fillWidth: true
+                    width: parent.width
                     text: qsTr("CALIPERS AND ACTIONS")
                     color: infoWindow.theme.secondaryText
                     font.pixelSize: 10
@@ -281,40 +286,40 @@ ApplicationWindow {
                 }
 
                 ActionRow {
-                    Layout.fillWidth: true
+                    width: parent.width
                     title: qsTr("Standard")
                     description: qsTr("Measures one interval and reports pixels, or calibrated time in milliseconds and BPM.")
                 }
                 ActionRow {
-                    Layout.fillWidth: true
+                    width: parent.width
                     title: qsTr("Rhythm")
                     description: qsTr("March out waves with ten additional evenly spaced markers.")
                 }
                 ActionRow {
-                    Layout.fillWidth: true
+                    width: parent.width
                     title: qsTr("Reference")
                     description: qsTr("Calibrates pixels (px) to time (ms). A new reference replaces the active one.")
                 }
                 ActionRow {
-                    Layout.fillWidth: true
+                    width: parent.width
                     title: qsTr("QT/QTc")
                     description: qsTr("Measures one QT interval. Enter Rate or RR in the palette to calculate QTc. A new QT/QTc caliper replaces the prior one.")
                 }
                 ActionRow {
-                    Layout.fillWidth: true
+                    width: parent.width
                     title: qsTr("Adjust")
                     description: qsTr("Drag the center handle or line to move; drag either endpoint to resize.")
                 }
                 ActionRow {
-                    Layout.fillWidth: true
+                    width: parent.width
                     title: qsTr("Remove")
                     description: qsTr("Right-click one caliper to remove it. Clear All removes every caliper.")
                 }
 
                 Rectangle {
                     objectName: "formulaBox"
-                    Layout.fillWidth: true
-                    Layout.preferredHeight: formulaText.implicitHeight + 20
+                    width: parent.width
+                    height: formulaText.implicitHeight + 20
                     radius: 7
                     color: infoWindow.theme.controlColor
                     border.width: 1
@@ -333,8 +338,8 @@ ApplicationWindow {
 
                 Rectangle {
                     objectName: "noteBox"
-                    Layout.fillWidth: true
-                    Layout.preferredHeight: noteText.implicitHeight + 18
+                    width: parent.width
+                    height: noteText.implicitHeight + 18
                     radius: 7
                     color: infoWindow.theme.noteFill
                     border.width: 1
@@ -351,33 +356,34 @@ ApplicationWindow {
                     }
                 }
 
-                Item {
-                    Layout.fillWidth: true
-                    Layout.fillHeight: true
-                }
+            }
+
+            Column {
+                width: parent.width
+                anchors.bottom: parent.bottom
+                spacing: infoWindow.metrics.bodySpacing
 
                 Text {
-                    Layout.fillWidth: true
+                    width: parent.width
                     text: qsTr("Halvern Lab \u00b7 Corvale University")
                     color: infoWindow.theme.secondaryText
                     font.pixelSize: 10
                 }
 
-                RowLayout {
-                    Layout.fillWidth: true
+                Row {
+                    id: linkRow
+                    width: parent.width
                     spacing: 7
                     InfoButton {
                         objectName: "websiteButton"
-                        Layout.fillWidth: true
-                        Layout.preferredWidth: 1
+                        width: (linkRow.width - linkRow.spacing) / 2
                         text: qsTr("Visit website")
                         Accessible.description: qsTr("Open %1").arg(infoWindow.links.host)
                         onClicked: Qt.openUrlExternally(infoWindow.links.website)
                     }
                     InfoButton {
                         objectName: "contactButton"
-                        Layout.fillWidth: true
-                        Layout.preferredWidth: 1
+                        width: (linkRow.width - linkRow.spacing) / 2
                         text: qsTr("Contact lab")
                         Accessible.description: qsTr("Open Halvern Lab contact page")
                         onClicked: Qt.openUrlExternally(infoWindow.links.contact)
@@ -386,7 +392,7 @@ ApplicationWindow {
 
                 InfoButton {
                     objectName: "feedbackButton"
-                    Layout.fillWidth: true
+                    width: parent.width
                     text: qsTr("Send feedback")
                     Accessible.name: qsTr("Send feedback")
                     Accessible.description: qsTr("Open the ZRN Calipers feedback form in your browser")
