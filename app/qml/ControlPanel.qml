@@ -1,2 +1,715 @@
 import QtQuick
-Item {}
+import QtQuick.Controls
+import QtQuick.Window
+
+// The caliper palette: buttons that create or clear calipers, the reference
+// duration, the rate or RR input for the QT correction, the caliper colour and
+// a status line. It keeps no measurement state: it writes the shared panel
+// state and calls the controller.
+Pane {
+    id: root
+
+    required property var controller
+    required property var appState
+    required property var addCaliper
+
+    // The swatch whose tooltip is pending or shown, and its text.
+    property Item tooltipAnchor: null
+    property string tooltipText: ""
+
+    // How long a controller message stays in the status line.
+    property int statusLifetimeMs: 4500
+
+    readonly property var referenceDurations: [25, 50, 100, 200, 250, 400, 500, 1000]
+    readonly property var swatches: [
+        { name: QT_TR_NOOP("Teal"), color: "#2dd4bf" },
+        { name: QT_TR_NOOP("Green"), color: "#4ade80" },
+        { name: QT_TR_NOOP("Blue"), color: "#38bdf8" },
+        { name: QT_TR_NOOP("Amber"), color: "#fbbf24" },
+        { name: QT_TR_NOOP("Rose"), color: "#fb7185" },
+        { name: QT_TR_NOOP("Purple"), color: "#c084fc" },
+        { name: QT_TR_NOOP("White"), color: "#ffffff" },
+        { name: QT_TR_NOOP("Black"), color: "#000000" }
+    ]
+
+    readonly property QtObject metrics: QtObject {
+        readonly property int padding: 8
+        readonly property int sectionSpacing: 7
+        readonly property int buttonSpacing: 5
+        readonly property int buttonHeight: 32
+        readonly property int buttonRadius: 7
+        readonly property int badgeSize: 15
+        readonly property int tooltipDelayMs: 425
+        readonly property int tooltipWidth: 238
+        readonly property int tooltipPadding: 10
+        readonly property int tooltipGap: 8
+        readonly property int listWidth: 220
+        readonly property int listHeight: 248
+        readonly property int listPadding: 4
+        readonly property int listGap: 4
+        readonly property int listEntryHeight: 30
+        readonly property int qtcInputHeight: 30
+        readonly property int swatchSize: 20
+        readonly property int swatchSpacing: 2
+    }
+
+    // Theme roles and the palette's own colours; each is [light, dark].
+    readonly property QtObject theme: QtObject {
+        readonly property bool dark: root.appState ? root.appState.darkMode : false
+        function pick(pair) { return dark ? pair[1] : pair[0] }
+        readonly property color panelColor: pick(["#f3f8f6", "#081311"])
+        readonly property color controlColor: pick(["#ffffff", "#102620"])
+        readonly property color hoverColor: pick(["#dcece7", "#183f38"])
+        readonly property color selectedColor: pick(["#cce9e2", "#164e46"])
+        readonly property color primaryText: pick(["#17342e", "#e7f5f1"])
+        readonly property color secondaryText: pick(["#526f68", "#8fb5ac"])
+        readonly property color themeBorder: pick(["#adc8c0", "#285247"])
+        readonly property color accent: pick(["#0f766e", "#5eead4"])
+
+        readonly property color warningFill: pick(["#fde8ea", "#351d22"])
+        readonly property color warningHoverFill: pick(["#f9d6da", "#46262d"])
+        readonly property color warningOutline: pick(["#d45b68", "#a54d5c"])
+        readonly property color warningText: pick(["#9f2638", "#fda4af"])
+        readonly property color tooltipFill: pick(["#ffffff", "#102620"])
+        readonly property color tooltipOutline: pick(["#91b6ac", "#2f6257"])
+        readonly property color tooltipText: pick(["#17342e", "#e1f5ef"])
+        readonly property color qtcInputFill: pick(["#ffffff", "#102620"])
+        readonly property color unitText: pick(["#7c8582", "#a8b1ae"])
+        readonly property color statusText: pick(["#9a6700", "#fbbf24"])
+        readonly property color whiteSwatchOutline: "#718780"
+    }
+
+    padding: metrics.padding
+    background: Rectangle { color: root.theme.panelColor }
+
+    // Delayed tooltip of the colour swatches. A hide request counts only for
+    // the swatch that owns the tooltip.
+    function requestToolTip(anchorItem, text, show) {
+        if (show) {
+            tooltipAnchor = anchorItem
+            tooltipText = text
+            tooltipDelay.restart()
+            return
+        }
+        if (anchorItem !== tooltipAnchor)
+            return
+        tooltipDelay.stop()
+        swatchTip.hide()
+        tooltipAnchor = null
+    }
+
+    function showSwatchTip() {
+        const anchor = tooltipAnchor
+        if (!anchor)
+            return
+        const owner = anchor.Window.window
+        if (owner)
+            swatchTip.screen = owner.screen
+        const tipWidth = metrics.tooltipWidth
+        const tipHeight = swatchTip.height
+        const vertical = Math.round((anchor.height - tipHeight) / 2)
+        let p = anchor.mapToGlobal(anchor.width + metrics.tooltipGap, vertical)
+        let px = p.x
+        let py = p.y
+        if (owner) {
+            const area = availableArea(owner)
+            if (px + tipWidth > area.x + area.width) {
+                p = anchor.mapToGlobal(-tipWidth - metrics.tooltipGap, vertical)
+                px = p.x
+                py = p.y
+            }
+            px = Math.max(area.x, Math.min(px, area.x + area.width - tipWidth))
+            py = Math.max(area.y, Math.min(py, area.y + area.height - tipHeight))
+        }
+        swatchTip.x = px
+        swatchTip.y = py
+        swatchTip.show()
+        swatchTip.raise()
+    }
+
+    // The available area of the screen that shows a window, in global logical
+    // pixels: taken from the display list when the screen is in it, else the
+    // whole screen.
+    function availableArea(win) {
+        const info = win.screen
+        if (typeof displayTopology !== "undefined" && displayTopology && displayTopology.displays) {
+            const list = displayTopology.displays
+            for (let i = 0; i < list.length; ++i) {
+                const d = list[i]
+                if (d.name === info.name && d.screen && d.screen.availableGeometry)
+                    return d.screen.availableGeometry
+            }
+        }
+        return Qt.rect(info.virtualX, info.virtualY, info.width, info.height)
+    }
+
+    function openDurationList() {
+        const p = durationBox.mapToGlobal(Math.round((durationBox.width - metrics.listWidth) / 2),
+                                          durationBox.height + metrics.listGap)
+        durationListWindow.x = p.x
+        durationListWindow.y = p.y
+        durationListWindow.show()
+        durationListWindow.raise()
+    }
+
+    function pickDuration(index) {
+        if (index < 0 || index >= referenceDurations.length)
+            return
+        const duration = referenceDurations[index]
+        appState.referenceDurationMs = duration
+        controller.setReferenceDuration(duration)
+    }
+
+    Timer {
+        id: tooltipDelay
+        interval: root.metrics.tooltipDelayMs
+        onTriggered: root.showSwatchTip()
+    }
+
+    Timer {
+        id: statusTimer
+        objectName: "statusTimer"
+        interval: root.statusLifetimeMs
+        onTriggered: statusLine.text = ""
+    }
+
+    Connections {
+        target: root.controller
+        ignoreUnknownSignals: true
+        function onTransientMessage(message) {
+            statusLine.text = message
+            statusTimer.restart()
+        }
+    }
+
+    component SectionLabel: Text {
+        width: parent ? parent.width : implicitWidth
+        color: root.theme.secondaryText
+        font.pixelSize: 10
+        font.weight: Font.DemiBold
+        font.letterSpacing: 0.8
+        elide: Text.ElideRight
+        Accessible.role: Accessible.Heading
+        Accessible.name: text
+    }
+
+    // A rounded tooltip body: the text on the tooltip fill, inset by 10.
+    // Sized by itself rather than by its window, whose content size is only
+    // known once shown: the window takes its height from the wrapped text.
+    component TooltipBody: Rectangle {
+        property alias text: tipText.text
+        readonly property real textHeight: tipText.implicitHeight
+        width: root.metrics.tooltipWidth
+        height: textHeight + 2 * root.metrics.tooltipPadding
+        radius: 8
+        color: root.theme.tooltipFill
+        border.width: 1
+        border.color: root.theme.tooltipOutline
+        Text {
+            id: tipText
+            x: root.metrics.tooltipPadding
+            y: root.metrics.tooltipPadding
+            width: parent.width - 2 * root.metrics.tooltipPadding
+            wrapMode: Text.Wrap
+            font.pixelSize: 11
+            color: root.theme.tooltipText
+        }
+    }
+
+    component PaletteButton: Button {
+        id: paletteButton
+        property string helpText: ""
+        property bool warning: false
+        readonly property bool pointerHovered: buttonHover.hovered
+        readonly property bool badgeHovered: badgeArea.containsMouse
+        readonly property Item badge: helpBadge
+        readonly property Window helpTip: helpTipWindow
+
+        height: root.metrics.buttonHeight
+        implicitHeight: root.metrics.buttonHeight
+        focusPolicy: Qt.TabFocus
+        Accessible.name: text
+        Accessible.description: helpText
+
+        HoverHandler {
+            id: buttonHover
+            acceptedDevices: PointerDevice.Mouse | PointerDevice.TouchPad
+            cursorShape: Qt.PointingHandCursor
+        }
+
+        contentItem: Item {
+            implicitHeight: label.implicitHeight
+            Text {
+                id: label
+                anchors.fill: parent
+                anchors.leftMargin: paletteButton.helpText !== "" ? 20 : 4
+                anchors.rightMargin: paletteButton.helpText !== "" ? 20 : 4
+                text: paletteButton.text
+                font.pixelSize: 11
+                font.weight: Font.DemiBold
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+                elide: Text.ElideRight
+                color: paletteButton.warning ? root.theme.warningText : root.theme.primaryText
+            }
+
+            Rectangle {
+                id: helpBadge
+                visible: paletteButton.helpText !== ""
+                width: root.metrics.badgeSize
+                height: root.metrics.badgeSize
+                radius: root.metrics.badgeSize / 2
+                anchors.right: parent.right
+                anchors.rightMargin: 2
+                anchors.verticalCenter: parent.verticalCenter
+                color: badgeArea.containsMouse ? root.theme.selectedColor : "transparent"
+                border.width: 1
+                border.color: badgeArea.containsMouse ? root.theme.accent : root.theme.secondaryText
+
+                Text {
+                    anchors.centerIn: parent
+                    text: "i"
+                    font.pixelSize: 9
+                    font.bold: true
+                    color: badgeArea.containsMouse ? root.theme.accent : root.theme.secondaryText
+                }
+
+                // Hover only: a click on the badge is a click on the button.
+                MouseArea {
+                    id: badgeArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    acceptedButtons: Qt.NoButton
+                    cursorShape: Qt.PointingHandCursor
+                    onContainsMouseChanged: {
+                        if (containsMouse) {
+                            helpDelay.restart()
+                        } else {
+                            helpDelay.stop()
+                            helpTipWindow.hide()
+                        }
+                    }
+                }
+
+                Timer {
+                    id: helpDelay
+                    interval: root.metrics.tooltipDelayMs
+                    onTriggered: {
+                        const p = helpBadge.mapToGlobal(helpBadge.width + root.metrics.tooltipGap,
+                                                        Math.round((helpBadge.height - helpTipWindow.height) / 2))
+                        helpTipWindow.x = p.x
+                        helpTipWindow.y = p.y
+                        helpTipWindow.show()
+                        helpTipWindow.raise()
+                    }
+                }
+
+                // A window of its own, so it may extend beyond the panel.
+                Window {
+                    id: helpTipWindow
+                    flags: Qt.ToolTip | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
+                           | Qt.WindowDoesNotAcceptFocus
+                    color: "transparent"
+                    width: root.metrics.tooltipWidth
+                    height: helpBody.textHeight + 2 * root.metrics.tooltipPadding
+                    TooltipBody {
+                        id: helpBody
+                        text: paletteButton.helpText
+                    }
+                }
+            }
+        }
+
+        background: Rectangle {
+            radius: root.metrics.buttonRadius
+            color: paletteButton.warning
+                   ? (paletteButton.pointerHovered ? root.theme.warningHoverFill : root.theme.warningFill)
+                   : (paletteButton.pointerHovered ? root.theme.hoverColor : root.theme.controlColor)
+            border.width: 1
+            border.color: paletteButton.warning ? root.theme.warningOutline
+                                                : (paletteButton.activeFocus ? root.theme.accent
+                                                                             : root.theme.themeBorder)
+        }
+    }
+
+    component UnitButton: Button {
+        id: unitButton
+        property bool chosen: false
+        readonly property bool pointerHovered: unitHover.hovered
+        height: parent ? parent.height : implicitHeight
+        padding: 0
+        topInset: 0
+        bottomInset: 0
+        leftInset: 0
+        rightInset: 0
+        focusPolicy: Qt.TabFocus
+        Accessible.role: Accessible.RadioButton
+        Accessible.checkable: true
+        Accessible.checked: chosen
+
+        HoverHandler {
+            id: unitHover
+            acceptedDevices: PointerDevice.Mouse | PointerDevice.TouchPad
+        }
+
+        contentItem: Text {
+            text: unitButton.text
+            font.pixelSize: 9
+            font.bold: unitButton.chosen
+            color: unitButton.chosen ? root.theme.accent : root.theme.unitText
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+        }
+        background: Rectangle {
+            radius: 4
+            color: unitButton.chosen ? root.theme.selectedColor
+                                     : (unitButton.pointerHovered ? root.theme.hoverColor : "transparent")
+        }
+    }
+
+    Column {
+        width: root.availableWidth
+        spacing: root.metrics.sectionSpacing
+
+        SectionLabel { text: qsTr("CALIPER MODE") }
+
+        Column {
+            width: parent.width
+            spacing: root.metrics.buttonSpacing
+
+            PaletteButton {
+                objectName: "addCaliperButton"
+                width: parent.width
+                text: qsTr("Add Caliper")
+                helpText: qsTr("Add a standard interval caliper with movable and resizable handles.")
+                onClicked: root.addCaliper("standard")
+            }
+            PaletteButton {
+                objectName: "addRhythmButton"
+                width: parent.width
+                text: qsTr("Add Rhythm")
+                helpText: qsTr("March out waves with ten additional evenly spaced markers.")
+                onClicked: root.addCaliper("rhythm")
+            }
+            PaletteButton {
+                objectName: "referenceButton"
+                width: parent.width
+                text: qsTr("Reference")
+                helpText: qsTr("Add and replace the single active time reference.")
+                warning: root.controller ? root.controller.qtNeedsReference === true : false
+                onClicked: root.addCaliper("reference")
+            }
+            PaletteButton {
+                objectName: "qtcButton"
+                width: parent.width
+                text: qsTr("QT/QTc")
+                helpText: qsTr("Add or replace the QT interval used for QT and Bazett-corrected QTc.")
+                onClicked: root.addCaliper("qtc")
+            }
+            PaletteButton {
+                objectName: "clearButton"
+                width: parent.width
+                text: qsTr("Clear All")
+                helpText: qsTr("Remove all calipers and clear the QT correction input.")
+                onClicked: {
+                    root.controller.clear()
+                    root.appState.qtcValue = ""
+                }
+            }
+        }
+
+        SectionLabel { text: qsTr("REFERENCE DURATION") }
+
+        ComboBox {
+            id: durationBox
+            objectName: "durationBox"
+            readonly property bool pointerHovered: durationHover.hovered
+            readonly property Window listWindow: durationListWindow
+            readonly property ListView list: durationList
+            width: parent.width
+            height: root.metrics.buttonHeight
+            padding: 0
+            leftPadding: 0
+            rightPadding: 0
+            topInset: 0
+            bottomInset: 0
+            leftInset: 0
+            rightInset: 0
+            focusPolicy: Qt.TabFocus | Qt.ClickFocus
+            model: root.referenceDurations.map(d => qsTr("%1 ms").arg(d))
+            currentIndex: root.referenceDurations.indexOf(root.appState.referenceDurationMs)
+            Accessible.name: qsTr("Reference duration in milliseconds")
+            // Also when the current entry is picked again.
+            onActivated: (index) => root.pickDuration(index)
+
+            HoverHandler {
+                id: durationHover
+                acceptedDevices: PointerDevice.Mouse | PointerDevice.TouchPad
+            }
+
+            delegate: ItemDelegate {
+                id: entry
+                required property int index
+                required property string modelData
+                width: root.metrics.listWidth - 2 * root.metrics.listPadding
+                height: root.metrics.listEntryHeight
+                padding: 0
+                topInset: 0
+                bottomInset: 0
+                leftInset: 0
+                rightInset: 0
+                highlighted: durationBox.highlightedIndex === index
+                Accessible.name: modelData
+                contentItem: Text {
+                    leftPadding: 8
+                    text: entry.modelData
+                    font.pixelSize: 11
+                    color: root.theme.primaryText
+                    verticalAlignment: Text.AlignVCenter
+                    elide: Text.ElideRight
+                }
+                background: Rectangle {
+                    radius: 5
+                    color: entry.highlighted ? root.theme.selectedColor : "transparent"
+                }
+            }
+
+            contentItem: Text {
+                leftPadding: 10
+                rightPadding: 28
+                text: durationBox.displayText
+                font.pixelSize: 11
+                color: root.theme.primaryText
+                verticalAlignment: Text.AlignVCenter
+                elide: Text.ElideRight
+            }
+
+            indicator: Text {
+                x: durationBox.width - width - 10
+                anchors.verticalCenter: parent.verticalCenter
+                text: "\u2304"
+                font.pixelSize: 15
+                color: durationBox.pointerHovered ? root.theme.accent : root.theme.secondaryText
+            }
+
+            background: Rectangle {
+                radius: root.metrics.buttonRadius
+                color: durationBox.pointerHovered ? root.theme.hoverColor : root.theme.controlColor
+                border.width: 1
+                border.color: durationBox.activeFocus ? root.theme.accent : root.theme.themeBorder
+            }
+
+            // The list lives in a window of its own (below) so that it can be
+            // wider than the panel; this empty popup only carries the open state
+            // and the usual closing on Escape or a press elsewhere in the panel.
+            popup: Popup {
+                width: 0
+                height: 0
+                padding: 0
+                modal: false
+                dim: false
+                enter: null
+                exit: null
+                background: null
+                contentItem: null
+                closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
+                onAboutToShow: root.openDurationList()
+                onAboutToHide: durationListWindow.hide()
+            }
+
+            Window {
+                id: durationListWindow
+                flags: Qt.ToolTip | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
+                       | Qt.WindowDoesNotAcceptFocus
+                color: "transparent"
+                width: root.metrics.listWidth
+                height: root.metrics.listHeight
+
+                Rectangle {
+                    anchors.fill: parent
+                    radius: 8
+                    color: root.theme.controlColor
+                    border.width: 1
+                    border.color: root.theme.themeBorder
+
+                    ListView {
+                        id: durationList
+                        anchors.fill: parent
+                        anchors.margins: root.metrics.listPadding
+                        clip: true
+                        interactive: false
+                        model: durationListWindow.visible ? durationBox.delegateModel : null
+                        currentIndex: durationBox.highlightedIndex
+                    }
+                }
+            }
+        }
+
+        Rectangle {
+            id: qtcCard
+            objectName: "qtcCard"
+            readonly property bool missingInput: root.appState.qtcValue === ""
+            readonly property Item input: qtcField
+            visible: root.controller ? root.controller.hasQtMeasurement === true : false
+            width: parent.width
+            height: cardColumn.implicitHeight + 16
+            radius: 7
+            color: missingInput ? root.theme.warningFill : root.theme.controlColor
+            border.width: 1
+            border.color: missingInput ? root.theme.warningOutline : root.theme.themeBorder
+
+            Column {
+                id: cardColumn
+                x: 8
+                y: 8
+                width: parent.width - 16
+                spacing: 5
+
+                SectionLabel {
+                    text: qsTr("QTc CORRECTION")
+                    font.letterSpacing: 0.7
+                    color: qtcCard.missingInput ? root.theme.warningText : root.theme.secondaryText
+                }
+
+                Rectangle {
+                    width: parent.width
+                    height: root.metrics.qtcInputHeight
+                    radius: 6
+                    clip: true
+                    color: root.theme.qtcInputFill
+                    border.width: 1
+                    border.color: qtcField.activeFocus ? root.theme.accent
+                                                       : (qtcCard.missingInput ? root.theme.warningOutline
+                                                                               : root.theme.themeBorder)
+
+                    Row {
+                        anchors.fill: parent
+                        anchors.margins: 1
+                        spacing: 0
+
+                        TextField {
+                            id: qtcField
+                            objectName: "qtcField"
+                            width: parent.width - rateButton.width - rrButton.width - 2
+                            height: parent.height
+                            leftPadding: 4
+                            rightPadding: 4
+                            topPadding: 0
+                            bottomPadding: 0
+                            background: null
+                            font.pixelSize: 13
+                            font.weight: Font.DemiBold
+                            color: root.theme.primaryText
+                            horizontalAlignment: TextInput.AlignHCenter
+                            verticalAlignment: TextInput.AlignVCenter
+                            placeholderText: qsTr("Enter value")
+                            placeholderTextColor: qtcCard.missingInput ? root.theme.warningText
+                                                                       : root.theme.secondaryText
+                            inputMethodHints: Qt.ImhDigitsOnly
+                            maximumLength: 5
+                            validator: IntValidator { bottom: 1; top: 99999 }
+                            // Follows the panel state: Clear All empties it.
+                            text: root.appState.qtcValue
+                            onTextEdited: root.appState.qtcValue = text
+                            Accessible.name: root.appState.qtcMode === "rate"
+                                             ? qsTr("Rate in beats per minute")
+                                             : qsTr("RR interval in milliseconds")
+                        }
+
+                        Rectangle { width: 1; height: parent.height; color: root.theme.themeBorder }
+
+                        UnitButton {
+                            id: rateButton
+                            objectName: "rateButton"
+                            width: 39
+                            text: qsTr("bpm")
+                            chosen: root.appState.qtcMode === "rate"
+                            Accessible.name: qsTr("Use rate in beats per minute")
+                            onClicked: root.appState.qtcMode = "rate"
+                        }
+
+                        Rectangle { width: 1; height: parent.height; color: root.theme.themeBorder }
+
+                        UnitButton {
+                            id: rrButton
+                            objectName: "rrButton"
+                            width: 32
+                            text: qsTr("ms")
+                            chosen: root.appState.qtcMode === "rr"
+                            Accessible.name: qsTr("Use RR interval in milliseconds")
+                            onClicked: root.appState.qtcMode = "rr"
+                        }
+                    }
+                }
+            }
+        }
+
+        SectionLabel { text: qsTr("COLOR") }
+
+        Row {
+            id: swatchRow
+            objectName: "swatchRow"
+            spacing: root.metrics.swatchSpacing
+
+            Repeater {
+                model: root.swatches
+                delegate: AbstractButton {
+                    id: swatch
+                    required property var modelData
+                    readonly property bool chosen: root.appState.color === modelData.color
+                    width: root.metrics.swatchSize
+                    height: root.metrics.swatchSize
+                    padding: 0
+                    focusPolicy: Qt.TabFocus
+                    Accessible.role: Accessible.Button
+                    Accessible.name: qsTr("%1 caliper color").arg(qsTr(modelData.name))
+                    onClicked: root.appState.color = modelData.color
+
+                    HoverHandler {
+                        acceptedDevices: PointerDevice.Mouse | PointerDevice.TouchPad
+                        onHoveredChanged: root.requestToolTip(swatch, swatch.Accessible.name, hovered)
+                    }
+
+                    background: Rectangle {
+                        radius: width / 2
+                        color: swatch.modelData.color
+                        border.width: swatch.chosen ? 2 : 1
+                        border.color: swatch.chosen ? root.theme.accent
+                                                    : (swatch.modelData.color === "#ffffff"
+                                                       ? root.theme.whiteSwatchOutline
+                                                       : root.theme.themeBorder)
+                    }
+                }
+            }
+        }
+
+        Text {
+            id: statusLine
+            objectName: "statusLine"
+            width: parent.width
+            visible: text !== ""
+            wrapMode: Text.Wrap
+            font.pixelSize: 10
+            color: root.theme.statusText
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+        }
+    }
+
+    // The swatch tooltip: frameless, on top, never focused, beside its swatch.
+    Window {
+        id: swatchTip
+        objectName: "swatchTip"
+        flags: Qt.ToolTip | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
+               | Qt.WindowDoesNotAcceptFocus
+        transientParent: root.Window.window
+        color: "transparent"
+        width: root.metrics.tooltipWidth
+        height: swatchBody.textHeight + 2 * root.metrics.tooltipPadding
+
+        TooltipBody {
+            id: swatchBody
+            text: root.tooltipText
+        }
+    }
+}

@@ -1,2 +1,412 @@
 import QtQuick
-Item {}
+import QtQuick.Controls
+import QtQuick.Window
+
+// The about page: name and version, instructions, the Bazett formula, a note on
+// privacy, and links to the lab's web pages. Hidden until openNear is called;
+// closing it only hides it.
+ApplicationWindow {
+    id: infoWindow
+
+    property bool darkMode: true
+
+    // The lab's web addresses, all in one place.
+    readonly property QtObject links: QtObject {
+        readonly property string host: "halvern-lab.example"
+        readonly property url website: "https://halvern-lab.example/"
+        readonly property url contact: "https://halvern-lab.example/contact"
+        readonly property url feedback: "https://halvern-lab.example/zrn-calipers/feedback"
+    }
+
+    readonly property QtObject metrics: QtObject {
+        readonly property int windowWidth: 430
+        readonly property int windowHeight: 590
+        readonly property int margin: 12
+        readonly property int anchorRise: 34
+        readonly property int frameRadius: 9
+        readonly property int titleBarHeight: 36
+        readonly property int closeButtonWidth: 38
+        readonly property int bodyMargin: 16
+        readonly property int bodySpacing: 9
+        readonly property int actionTitleWidth: 78
+        readonly property int linkButtonHeight: 32
+    }
+
+    // Theme roles ([light, dark]) and the window's own colours.
+    readonly property QtObject theme: QtObject {
+        readonly property bool dark: infoWindow.darkMode
+        function pick(pair) { return dark ? pair[1] : pair[0] }
+        readonly property color panelColor: pick(["#f3f8f6", "#081311"])
+        readonly property color titleColor: pick(["#e8f0ed", "#101d1a"])
+        readonly property color controlColor: pick(["#ffffff", "#102620"])
+        readonly property color hoverColor: pick(["#dcece7", "#183f38"])
+        readonly property color primaryText: pick(["#17342e", "#e7f5f1"])
+        readonly property color secondaryText: pick(["#526f68", "#8fb5ac"])
+        readonly property color borderColor: pick(["#adc8c0", "#285247"])
+        readonly property color accent: pick(["#0f766e", "#5eead4"])
+        readonly property color separator: pick(["#c9dbd6", "#24463e"])
+        readonly property color noteFill: pick(["#e5f1ed", "#0c211c"])
+        readonly property color noteOutline: pick(["#b8d1ca", "#1c493f"])
+    }
+
+    width: metrics.windowWidth
+    height: metrics.windowHeight
+    minimumWidth: metrics.windowWidth
+    maximumWidth: metrics.windowWidth
+    minimumHeight: metrics.windowHeight
+    maximumHeight: metrics.windowHeight
+    visible: false
+    title: qsTr("About ZRN Calipers")
+    color: "transparent"
+    flags: Qt.Window | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint | Qt.WindowSystemMenuHint
+
+    // Opens the window beside a point in global logical coordinates. Given a
+    // display record, the window stays 12 pixels inside it and flips to the
+    // left of the point when it would come too close to the right edge; where
+    // the display is too small, the left and top margins win.
+    function openNear(anchorX, anchorY, display) {
+        const m = metrics.margin
+        const w = metrics.windowWidth
+        const h = metrics.windowHeight
+        let nx = anchorX + m
+        let ny = anchorY - metrics.anchorRise
+        if (display) {
+            const right = display.x + display.width
+            const bottom = display.y + display.height
+            if (nx + w > right - m)
+            nx = anchorX - w - m
+            nx = Math.max(display.x + m, Math.min(nx, right - w - m))
+            ny = Math.max(display.y + m, Math.min(ny, bottom - h - m))
+        }
+        x = Math.round(nx)
+        y = Math.round(ny)
+        show()
+        raise()
+        requestActivate()
+    }
+
+    onClosing: (close) => {
+        close.accepted = false
+        hide()
+    }
+
+    component ActionRow: Row {
+        id: actionRow
+        property string title
+        property string description
+        width: parent ? parent.width : implicitWidth
+        spacing: 9
+        Text {
+            width: infoWindow.metrics.actionTitleWidth
+            text: actionRow.title
+            color: infoWindow.theme.accent
+            font.pixelSize: 10
+            font.weight: Font.DemiBold
+            wrapMode: Text.Wrap
+        }
+        Text {
+            width: actionRow.width - infoWindow.metrics.actionTitleWidth - actionRow.spacing
+            text: actionRow.description
+            color: infoWindow.theme.primaryText
+            font.pixelSize: 10
+            wrapMode: Text.Wrap
+        }
+    }
+
+    component InfoButton: Button {
+        id: infoButton
+        implicitHeight: infoWindow.metrics.linkButtonHeight
+        height: infoWindow.metrics.linkButtonHeight
+        padding: 10
+        topInset: 0
+        bottomInset: 0
+        leftInset: 0
+        rightInset: 0
+        Accessible.name: text
+        contentItem: Text {
+            text: infoButton.text
+            font.pixelSize: 11
+            font.weight: Font.DemiBold
+            color: infoWindow.theme.primaryText
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+            elide: Text.ElideRight
+        }
+        background: Rectangle {
+            radius: 7
+            color: infoButton.hovered ? infoWindow.theme.hoverColor : infoWindow.theme.controlColor
+            border.width: 1
+            border.color: infoButton.activeFocus ? infoWindow.theme.accent : infoWindow.theme.borderColor
+        }
+    }
+
+    Rectangle {
+        id: frame
+        anchors.fill: parent
+        radius: infoWindow.metrics.frameRadius
+        color: infoWindow.theme.panelColor
+        clip: true
+
+        Rectangle {
+            id: titleBar
+            width: parent.width
+            height: infoWindow.metrics.titleBarHeight
+            color: infoWindow.theme.titleColor
+            radius: infoWindow.metrics.frameRadius
+
+            Rectangle {
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                height: infoWindow.metrics.frameRadius
+                color: parent.color
+            }
+
+            Row {
+                anchors.fill: parent
+                spacing: 0
+
+                Item {
+                    width: parent.width - closeButton.width
+                    height: parent.height
+
+                    DragHandler {
+                        target: null
+                        acceptedButtons: Qt.LeftButton
+                        onActiveChanged: if (active) infoWindow.startSystemMove()
+                    }
+
+                    Row {
+                        anchors.left: parent.left
+                        anchors.leftMargin: 10
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 7
+                        Image {
+                            width: 14
+                            height: 14
+                            anchors.verticalCenter: parent.verticalCenter
+                            source: "../assets/calipers-icon.png"
+                            fillMode: Image.PreserveAspectFit
+                            mipmap: true
+                            smooth: true
+                        }
+                        Text {
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: qsTr("About ZRN Calipers")
+                            color: infoWindow.theme.primaryText
+                            font.pixelSize: 11
+                            font.weight: Font.DemiBold
+                        }
+                    }
+                }
+
+                Button {
+                    id: closeButton
+                    objectName: "closeButton"
+                    width: infoWindow.metrics.closeButtonWidth
+                    height: infoWindow.metrics.titleBarHeight
+                    padding: 0
+                    topInset: 0
+                    bottomInset: 0
+                    leftInset: 0
+                    rightInset: 0
+                    text: "\u00d7"
+                    Accessible.name: qsTr("Close About window")
+                    onClicked: infoWindow.hide()
+                    contentItem: Text {
+                        text: closeButton.text
+                        color: infoWindow.theme.primaryText
+                        font.pixelSize: 16
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                    }
+                    background: Rectangle {
+                        color: closeButton.hovered ? infoWindow.theme.hoverColor : "transparent"
+                    }
+                }
+            }
+        }
+
+        // The body: its width is fixed, so every wrapped text knows its
+        // height at once. The links sit at the bottom; the free height
+        // between the note and the links stays empty.
+        Item {
+            id: body
+            anchors.top: titleBar.bottom
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            anchors.margins: infoWindow.metrics.bodyMargin
+
+            Column {
+                width: parent.width
+                spacing: infoWindow.metrics.bodySpacing
+
+                Row {
+                    spacing: 11
+                    Image {
+                        width: 38
+                        height: 38
+                        source: "../assets/calipers-icon.png"
+                        fillMode: Image.PreserveAspectFit
+                        mipmap: true
+                        smooth: true
+                    }
+                    Column {
+                        spacing: 0
+                        anchors.verticalCenter: parent.verticalCenter
+                        Text {
+                            text: qsTr("ZRN Calipers")
+                            color: infoWindow.theme.primaryText
+                            font.pixelSize: 20
+                            font.bold: true
+                        }
+                        Text {
+                            objectName: "versionText"
+                            text: qsTr("Version %1 \u00b7 Halvern Lab").arg(Qt.application.version)
+                            color: infoWindow.theme.accent
+                            font.pixelSize: 11
+                        }
+                    }
+                }
+
+                Rectangle {
+                    width: parent.width
+                    height: 1
+                    color: infoWindow.theme.separator
+                }
+
+                Text {
+                    width: parent.width
+                    text: qsTr("CALIPERS AND ACTIONS")
+                    color: infoWindow.theme.secondaryText
+                    font.pixelSize: 10
+                    font.weight: Font.DemiBold
+                    font.letterSpacing: 0.8
+                }
+
+                ActionRow {
+                    width: parent.width
+                    title: qsTr("Standard")
+                    description: qsTr("Measures one interval and reports pixels, or calibrated time in milliseconds and BPM.")
+                }
+                ActionRow {
+                    width: parent.width
+                    title: qsTr("Rhythm")
+                    description: qsTr("March out waves with ten additional evenly spaced markers.")
+                }
+                ActionRow {
+                    width: parent.width
+                    title: qsTr("Reference")
+                    description: qsTr("Calibrates pixels (px) to time (ms). A new reference replaces the active one.")
+                }
+                ActionRow {
+                    width: parent.width
+                    title: qsTr("QT/QTc")
+                    description: qsTr("Measures one QT interval. Enter Rate or RR in the palette to calculate QTc. A new QT/QTc caliper replaces the prior one.")
+                }
+                ActionRow {
+                    width: parent.width
+                    title: qsTr("Adjust")
+                    description: qsTr("Drag the center handle or line to move; drag either endpoint to resize.")
+                }
+                ActionRow {
+                    width: parent.width
+                    title: qsTr("Remove")
+                    description: qsTr("Right-click one caliper to remove it. Clear All removes every caliper.")
+                }
+
+                Rectangle {
+                    objectName: "formulaBox"
+                    width: parent.width
+                    height: formulaText.implicitHeight + 20
+                    radius: 7
+                    color: infoWindow.theme.controlColor
+                    border.width: 1
+                    border.color: infoWindow.theme.borderColor
+                    Text {
+                        id: formulaText
+                        x: 10
+                        y: 10
+                        width: parent.width - 20
+                        text: qsTr("BAZETT QTc\nQTc = QT / \u221aRR, with RR in seconds. Rate input is converted using RR = 60 / rate. QT and QTc are displayed in milliseconds. Bazett correction can over- or under-correct at extreme heart rates.")
+                        color: infoWindow.theme.primaryText
+                        font.pixelSize: 10
+                        wrapMode: Text.Wrap
+                    }
+                }
+
+                Rectangle {
+                    objectName: "noteBox"
+                    width: parent.width
+                    height: noteText.implicitHeight + 18
+                    radius: 7
+                    color: infoWindow.theme.noteFill
+                    border.width: 1
+                    border.color: infoWindow.theme.noteOutline
+                    Text {
+                        id: noteText
+                        x: 9
+                        y: 9
+                        width: parent.width - 18
+                        text: qsTr("Measurements stay local: no telemetry, analytics, or clinical-content storage. Website and feedback links open in your browser only when selected. Do not submit patient information or PHI. This is a measurement aid, not a medical device or diagnostic system.")
+                        color: infoWindow.theme.secondaryText
+                        font.pixelSize: 10
+                        wrapMode: Text.Wrap
+                    }
+                }
+
+            }
+
+            Column {
+                width: parent.width
+                anchors.bottom: parent.bottom
+                spacing: infoWindow.metrics.bodySpacing
+
+                Text {
+                    width: parent.width
+                    text: qsTr("Halvern Lab \u00b7 Corvale University")
+                    color: infoWindow.theme.secondaryText
+                    font.pixelSize: 10
+                }
+
+                Row {
+                    id: linkRow
+                    width: parent.width
+                    spacing: 7
+                    InfoButton {
+                        objectName: "websiteButton"
+                        width: (linkRow.width - linkRow.spacing) / 2
+                        text: qsTr("Visit website")
+                        Accessible.description: qsTr("Open %1").arg(infoWindow.links.host)
+                        onClicked: Qt.openUrlExternally(infoWindow.links.website)
+                    }
+                    InfoButton {
+                        objectName: "contactButton"
+                        width: (linkRow.width - linkRow.spacing) / 2
+                        text: qsTr("Contact lab")
+                        Accessible.description: qsTr("Open Halvern Lab contact page")
+                        onClicked: Qt.openUrlExternally(infoWindow.links.contact)
+                    }
+                }
+
+                InfoButton {
+                    objectName: "feedbackButton"
+                    width: parent.width
+                    text: qsTr("Send feedback")
+                    Accessible.name: qsTr("Send feedback")
+                    Accessible.description: qsTr("Open the ZRN Calipers feedback form in your browser")
+                    onClicked: Qt.openUrlExternally(infoWindow.links.feedback)
+                }
+            }
+        }
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        radius: infoWindow.metrics.frameRadius
+        color: "transparent"
+        border.width: 1
+        border.color: infoWindow.theme.borderColor
+    }
+}

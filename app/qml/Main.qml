@@ -1,10 +1,364 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Window
 
+// The control panel: a narrow frameless window with its own title bar and the
+// caliper palette under it. It holds the panel state shared with the palette
+// and the overlays, places new calipers, and creates one overlay per display.
 ApplicationWindow {
-    width: 190
-    height: 390
+    id: panel
+
+    // The program's native objects. They are the engine's context properties;
+    // a test may hand in stand-ins when it creates the panel.
+    property var controller: overlayController
+    property var topology: displayTopology
+    readonly property var displays: topology && topology.displays ? topology.displays : []
+
+    // State shared by reference with the palette and read by the overlays.
+    readonly property QtObject appState: QtObject {
+        property string color: "#2dd4bf"
+        property real referenceDurationMs: 1000
+        property int createdCount: 0
+        property bool darkMode: false
+        property string qtcMode: "rate"
+        property string qtcValue: ""
+    }
+
+    // Sizes of the panel.
+    readonly property QtObject metrics: QtObject {
+        readonly property int panelWidth: 190
+        readonly property int panelHeight: 390
+        readonly property int panelHeightWithQtc: 460
+        readonly property int frameRadius: 8
+        readonly property int headerHeight: 58
+        readonly property int headerMargin: 6
+        readonly property int iconSize: 26
+        readonly property int headerButtonWidth: 26
+        readonly property int headerButtonHeight: 22
+        readonly property int titlePixelSize: 13
+        readonly property int subtitlePixelSize: 8
+        // Placement of new calipers, in logical pixels local to their display.
+        readonly property int caliperWidth: 100
+        readonly property int caliperStepX: 24
+        readonly property int caliperCycleX: 168
+        readonly property int caliperStepY: 18
+        readonly property int caliperCycleY: 120
+        readonly property int edgeMarginX: 30
+        readonly property int edgeMarginY: 60
+    }
+
+    // Theme roles shared by the panel, the palette and the information window,
+    // followed by the panel's own colours; each is [light, dark].
+    readonly property QtObject theme: QtObject {
+        readonly property bool dark: panel.appState.darkMode
+        function pick(pair) { return dark ? pair[1] : pair[0] }
+        readonly property color panelColor: pick(["#f3f8f6", "#081311"])
+        readonly property color titleColor: pick(["#e8f0ed", "#101d1a"])
+        readonly property color controlColor: pick(["#ffffff", "#102620"])
+        readonly property color hoverColor: pick(["#dcece7", "#183f38"])
+        readonly property color selectedColor: pick(["#cce9e2", "#164e46"])
+        readonly property color primaryText: pick(["#17342e", "#e7f5f1"])
+        readonly property color secondaryText: pick(["#526f68", "#8fb5ac"])
+        readonly property color themeBorder: pick(["#adc8c0", "#285247"])
+        readonly property color accent: pick(["#0f766e", "#5eead4"])
+
+        readonly property color frameFill: pick(["#f3f8f6", "#081311"])
+        readonly property color frameOutline: pick(["#a8c3bb", "#2a4841"])
+        readonly property color headerFill: pick(["#e8f0ed", "#101d1a"])
+        readonly property color headerText: pick(["#17342e", "#e5efec"])
+        readonly property color subtitleText: pick(["#167a69", "#72c9b8"])
+        readonly property color headerButtonHover: pick(["#d5e5e0", "#20322e"])
+        readonly property color headerButtonFocus: pick(["#0f766e", "#5eead4"])
+        readonly property color separator: pick(["#c6d8d2", "#1f3732"])
+    }
+
+    readonly property int currentHeight: controller && controller.hasQtMeasurement
+                                         ? metrics.panelHeightWithQtc : metrics.panelHeight
+
+    width: metrics.panelWidth
+    minimumWidth: metrics.panelWidth
+    maximumWidth: metrics.panelWidth
+    height: currentHeight
+    minimumHeight: currentHeight
+    maximumHeight: currentHeight
     visible: true
     title: qsTr("ZRN Calipers")
-    onClosing: Qt.quit()
+    color: "transparent"
+    flags: Qt.Window | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint | Qt.WindowSystemMenuHint
+
+    // The display record under the panel's centre; the first (primary) display
+    // when the panel is off every display; null without displays. Left and top
+    // edges belong to a display, right and bottom edges do not.
+    function targetDisplay() {
+        const list = displays
+        if (!list || list.length === 0)
+            return null
+        const cx = x + width / 2
+        const cy = y + height / 2
+        for (let i = 0; i < list.length; ++i) {
+            const d = list[i]
+            if (d.x <= cx && cx < d.x + d.width && d.y <= cy && cy < d.y + d.height)
+                return d
+        }
+        return list[0]
+    }
+
+    // Creates a caliper of the given tool on the display under the panel. Each
+    // new caliper steps right and down from the last, so they don't stack.
+    function addCaliper(tool) {
+        const d = targetDisplay()
+        if (!d)
+            return
+        const n = appState.createdCount
+        const offset = (n * metrics.caliperStepX) % metrics.caliperCycleX
+        const startX = Math.max(metrics.edgeMarginX, d.width / 2 - metrics.caliperWidth / 2 + offset)
+        const endX = Math.min(d.width - metrics.edgeMarginX, startX + metrics.caliperWidth)
+        const y = Math.max(metrics.edgeMarginY,
+                           Math.min(d.height - metrics.edgeMarginY,
+                                    d.height / 2 - 60 + (n * metrics.caliperStepY) % metrics.caliperCycleY))
+        // A refusal is reported by the controller's own message.
+        if (controller && typeof controller.addMeasurement === "function")
+            controller.addMeasurement(tool, d.stableId, d.logicalDpi, d.devicePixelRatio,
+                                      startX, endX, y, appState.color, appState.referenceDurationMs)
+        appState.createdCount += 1
+        // Stay above the overlays and keep the keyboard.
+        raise()
+        requestActivate()
+    }
+
+    // Starts vertically centred with the panel's centre at a third of the
+    // primary display's width.
+    function positionControlPanel() {
+        const list = displays
+        if (!list || list.length === 0)
+            return
+        const d = list[0]
+        x = Math.round(d.x + d.width / 3 - metrics.panelWidth / 2)
+        y = Math.round(d.y + (d.height - height) / 2)
+    }
+
+    function openInformation() {
+        const corner = infoButton.mapToGlobal(infoButton.width, 0)
+        infoWindow.openNear(corner.x, corner.y, targetDisplay())
+    }
+
+    Component.onCompleted: positionControlPanel()
+
+    onClosing: (close) => {
+        close.accepted = true
+        Qt.quit()
+    }
+
+    component HeaderButton: Button {
+        id: headerButton
+        readonly property bool pointerHovered: headerHover.hovered
+        width: panel.metrics.headerButtonWidth
+        height: panel.metrics.headerButtonHeight
+        implicitWidth: panel.metrics.headerButtonWidth
+        implicitHeight: panel.metrics.headerButtonHeight
+        padding: 0
+        topInset: 0
+        bottomInset: 0
+        leftInset: 0
+        rightInset: 0
+        focusPolicy: Qt.TabFocus
+        Accessible.name: text
+
+        HoverHandler {
+            id: headerHover
+            acceptedDevices: PointerDevice.Mouse | PointerDevice.TouchPad
+            cursorShape: Qt.PointingHandCursor
+        }
+
+        contentItem: Text {
+            text: headerButton.text
+            font.pixelSize: 13
+            font.weight: Font.DemiBold
+            color: panel.theme.headerText
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+        }
+        background: Rectangle {
+            radius: 5
+            color: headerButton.pointerHovered ? panel.theme.headerButtonHover : "transparent"
+            border.width: headerButton.activeFocus ? 1 : 0
+            border.color: panel.theme.headerButtonFocus
+        }
+    }
+
+    Rectangle {
+        id: frame
+        anchors.fill: parent
+        radius: panel.metrics.frameRadius
+        color: panel.theme.frameFill
+        clip: true
+
+        Column {
+            anchors.fill: parent
+            spacing: 0
+
+            Rectangle {
+                id: header
+                width: parent.width
+                height: panel.metrics.headerHeight
+                color: panel.theme.headerFill
+                // Rounded only at the top, where it meets the frame.
+                radius: panel.metrics.frameRadius
+
+                Rectangle {
+                    anchors.left: parent.left
+                    anchors.right: parent.right
+                    anchors.bottom: parent.bottom
+                    height: panel.metrics.frameRadius
+                    color: parent.color
+                }
+
+                // The window has no system frame: a drag in the header moves it.
+                DragHandler {
+                    target: null
+                    acceptedButtons: Qt.LeftButton
+                    onActiveChanged: if (active) panel.startSystemMove()
+                }
+
+                Row {
+                    anchors.fill: parent
+                    anchors.margins: panel.metrics.headerMargin
+                    spacing: panel.metrics.headerMargin
+
+                    Image {
+                        id: icon
+                        width: panel.metrics.iconSize
+                        height: panel.metrics.iconSize
+                        anchors.verticalCenter: parent.verticalCenter
+                        source: "../assets/calipers-icon.png"
+                        fillMode: Image.PreserveAspectFit
+                        mipmap: true
+                        smooth: true
+                        Accessible.role: Accessible.Graphic
+                        Accessible.name: qsTr("ZRN Calipers icon")
+                    }
+
+                    Column {
+                        width: parent.width - icon.width - parent.spacing
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: -3
+
+                        Row {
+                            width: parent.width
+                            spacing: 2
+
+                            Text {
+                                width: parent.width - minimizeButton.width - closeButton.width - 2 * parent.spacing
+                                height: panel.metrics.headerButtonHeight
+                                verticalAlignment: Text.AlignVCenter
+                                text: qsTr("ZRN Calipers")
+                                font.pixelSize: panel.metrics.titlePixelSize
+                                font.bold: true
+                                elide: Text.ElideRight
+                                color: panel.theme.headerText
+                            }
+                            HeaderButton {
+                                id: minimizeButton
+                                objectName: "minimizeButton"
+                                text: "\u2212"
+                                Accessible.name: qsTr("Minimize ZRN Calipers")
+                                onClicked: panel.showMinimized()
+                            }
+                            HeaderButton {
+                                id: closeButton
+                                objectName: "closeButton"
+                                text: "\u00d7"
+                                Accessible.name: qsTr("Close ZRN Calipers")
+                                onClicked: panel.close()
+                            }
+                        }
+
+                        Row {
+                            width: parent.width
+                            spacing: 2
+
+                            Text {
+                                width: parent.width - infoButton.width - themeButton.width - 2 * parent.spacing
+                                height: panel.metrics.headerButtonHeight
+                                verticalAlignment: Text.AlignVCenter
+                                text: qsTr("Halvern Lab")
+                                font.pixelSize: panel.metrics.subtitlePixelSize
+                                elide: Text.ElideRight
+                                color: panel.theme.subtitleText
+                            }
+                            HeaderButton {
+                                id: infoButton
+                                objectName: "infoButton"
+                                text: "i"
+                                Accessible.name: qsTr("Information")
+                                Accessible.description: qsTr("Open version, instructions, privacy, and Halvern Lab contact information")
+                                onClicked: panel.openInformation()
+                            }
+                            HeaderButton {
+                                id: themeButton
+                                objectName: "themeButton"
+                                text: panel.appState.darkMode ? "\u2600" : "\u263e"
+                                Accessible.name: panel.appState.darkMode ? qsTr("Switch to light mode")
+                                                                         : qsTr("Switch to dark mode")
+                                onClicked: panel.appState.darkMode = !panel.appState.darkMode
+                            }
+                        }
+                    }
+                }
+            }
+
+            Rectangle {
+                id: separator
+                width: parent.width
+                height: 1
+                color: panel.theme.separator
+            }
+
+            ControlPanel {
+                id: controlPanel
+                objectName: "palette"
+                width: parent.width
+                height: parent.height - header.height - separator.height
+                controller: panel.controller
+                appState: panel.appState
+                addCaliper: function (tool) { panel.addCaliper(tool) }
+                // The frame behind shows the same fill with rounded corners.
+                background: null
+            }
+        }
+    }
+
+    // The outline is drawn above the content, so the header does not hide it.
+    Rectangle {
+        anchors.fill: parent
+        radius: panel.metrics.frameRadius
+        color: "transparent"
+        border.width: 1
+        border.color: panel.theme.frameOutline
+    }
+
+    InfoWindow {
+        id: infoWindow
+        objectName: "infoWindow"
+        transientParent: panel
+        darkMode: panel.appState.darkMode
+    }
+
+    // One overlay per display, rebuilt whenever the display list changes.
+    Instantiator {
+        id: overlays
+        objectName: "overlays"
+        model: panel.displays
+        delegate: OverlayWindow {
+            required property var modelData
+            displayInfo: modelData
+            controller: panel.controller
+            qtcMode: panel.appState.qtcMode
+            qtcValue: panel.appState.qtcValue
+        }
+        onObjectAdded: (index, object) => {
+            object.show()
+            panel.raise()
+        }
+    }
 }

@@ -1,0 +1,16 @@
+# Shared by the process tests: start the program and find its control panel.
+
+# Waits (at most 30 s) for a visible window whose title is exactly $1 and
+# prints its id.
+find_window() {
+    timeout 30 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
+}
+
+# Waits (at most 30 s) for the background process $1 of this shell to end
+# and sets exit_code to its exit code.
+wait_exit() {
+    local pid=$1
+    timeout 30 tail --pid="$pid" -f /dev/null || { echo "process $pid did not end" >&2; return 1; }
+    exit_code=0
+    wait "$pid" || exit_code=$?
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The running program names itself to the window system: application name in
+# WM_CLASS, the panel's title, and the 180 x 180 calipers icon.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+app=$1
+
+"$app" &
+pid=$!
+trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true' EXIT
+
+panel=$(find_window "ZRN Calipers")
+[[ -n "$panel" ]] || { echo "no control panel appeared" >&2; exit 1; }
+
+fail=0
+class=$(xprop -id "$panel" WM_CLASS)
+echo "$class"
+# Instance name from the executable, class name from the application name.
+[[ "$class" == *'"zrn-calipers", "ZRN Calipers"'* ]] || { echo "wrong WM_CLASS" >&2; fail=1; }
+
+name=$(xprop -id "$panel" _NET_WM_NAME)
+echo "$name"
+[[ "$name" == *'"ZRN Calipers"' ]] || { echo "wrong title" >&2; fail=1; }
+
+icon=$(xprop -id "$panel" _NET_WM_ICON | head -n 2)
+echo "$icon"
+[[ "$icon" == *"Icon (180 x 180)"* ]] || { echo "no 180 x 180 icon" >&2; fail=1; }
+
+exit "$fail"

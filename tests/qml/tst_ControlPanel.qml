@@ -1,0 +1,418 @@
+import QtQuick
+import QtQuick.Window
+import QtTest
+import "qrc:/qt/qml/ZRNCalipers/qml"
+
+TestCase {
+    id: testCase
+    name: "ControlPanel"
+
+    FakeController { id: fake }
+
+    QtObject {
+        id: panelState
+        property string color: "#2dd4bf"
+        property real referenceDurationMs: 1000
+        property int createdCount: 0
+        property bool darkMode: false
+        property string qtcMode: "rate"
+        property string qtcValue: ""
+    }
+
+    property var tools: []
+
+    Component {
+        id: hostComponent
+        Window {
+            property alias panelUnderTest: paletteUnderTest
+            width: 190
+            height: 401
+            flags: Qt.FramelessWindowHint
+            visible: true
+            ControlPanel {
+                id: paletteUnderTest
+                anchors.fill: parent
+                controller: fake
+                appState: panelState
+                addCaliper: function (tool) { testCase.tools.push(tool) }
+            }
+        }
+    }
+
+    property var host: null
+    property var palette: null
+
+    function init() {
+        fake.reset()
+        tools = []
+        panelState.color = "#2dd4bf"
+        panelState.referenceDurationMs = 1000
+        panelState.darkMode = false
+        panelState.qtcMode = "rate"
+        panelState.qtcValue = ""
+        host = createTemporaryObject(hostComponent, null, { x: 100, y: 100 })
+        verify(host)
+        palette = host.panelUnderTest
+        waitForRendering(palette)
+    }
+
+    function child(name) {
+        const item = findChild(palette, name)
+        verify(item, name)
+        return item
+    }
+
+    function swatch(index) {
+        return child("swatchRow").children[index]
+    }
+
+    function test_buttons_data() {
+        return [
+            { tag: "Add Caliper", name: "addCaliperButton", tool: "standard",
+              help: "Add a standard interval caliper with movable and resizable handles." },
+            { tag: "Add Rhythm", name: "addRhythmButton", tool: "rhythm",
+              help: "March out waves with ten additional evenly spaced markers." },
+            { tag: "Reference", name: "referenceButton", tool: "reference",
+              help: "Add and replace the single active time reference." },
+            { tag: "QT/QTc", name: "qtcButton", tool: "qtc",
+              help: "Add or replace the QT interval used for QT and Bazett-corrected QTc." },
+        ]
+    }
+
+    function test_buttons(data) {
+        const button = child(data.name)
+        compare(button.text, data.tag)
+        compare(button.Accessible.name, data.tag)
+        compare(button.Accessible.description, data.help)
+        compare(button.helpText, data.help)
+        compare(button.height, 32)
+        compare(button.width, palette.availableWidth)
+        compare(button.focusPolicy, Qt.TabFocus)
+        mouseClick(button, button.width / 2, button.height / 2)
+        compare(tools, [data.tool])
+    }
+
+    function test_badgeClickPerformsTheButtonsAction_data() {
+        return test_buttons_data()
+    }
+
+    function test_badgeClickPerformsTheButtonsAction(data) {
+        const button = child(data.name)
+        const badge = button.badge
+        verify(badge.visible)
+        compare(badge.width, 15)
+        const centre = badge.mapToItem(button, badge.width / 2, badge.height / 2)
+        // The badge sits at the right end of the content area, 2 pixels in.
+        const right = badge.mapToItem(button, badge.width, 0).x
+        compare(right, button.width - button.rightPadding - 2)
+        mouseClick(button, centre.x, centre.y)
+        compare(tools, [data.tool])
+    }
+
+    function test_badgeClickOnClearAll() {
+        panelState.qtcValue = "60"
+        const button = child("clearButton")
+        const centre = button.badge.mapToItem(button, 7.5, 7.5)
+        mouseClick(button, centre.x, centre.y)
+        compare(fake.clearCount, 1)
+        compare(panelState.qtcValue, "")
+    }
+
+    function test_badgeTooltip() {
+        const button = child("addCaliperButton")
+        const badge = button.badge
+        verify(!button.helpTip.visible)
+        const centre = badge.mapToItem(button, 7.5, 7.5)
+        mouseMove(button, centre.x, centre.y)
+        tryVerify(() => button.badgeHovered)
+        tryVerify(() => button.helpTip.visible, 2000)
+        const tip = button.helpTip
+        compare(tip.width, 238)
+        const expected = badge.mapToGlobal(15 + 8, Math.round((15 - tip.height) / 2))
+        compare(tip.x, expected.x)
+        compare(tip.y, expected.y)
+        mouseMove(button, 5, 5)
+        tryVerify(() => !button.helpTip.visible)
+    }
+
+    function test_clearAllEmptiesTheQtcInput_data() {
+        return [
+            { tag: "with the QTc card", qt: true },
+            { tag: "with no calipers", qt: false },
+        ]
+    }
+
+    function test_clearAllEmptiesTheQtcInput(data) {
+        fake.hasQtMeasurement = data.qt
+        panelState.qtcValue = "72"
+        const field = child("qtcField")
+        compare(field.text, "72")
+        const button = child("clearButton")
+        mouseClick(button, 10, button.height / 2)
+        compare(fake.clearCount, 1)
+        compare(panelState.qtcValue, "")
+        compare(field.text, "")
+        compare(child("qtcCard").missingInput, true)
+    }
+
+    function test_qtcCard() {
+        const card = child("qtcCard")
+        verify(!card.visible)
+        fake.hasQtMeasurement = true
+        verify(card.visible)
+        verify(card.missingInput)
+        compare(card.color, "#fde8ea")
+        const field = child("qtcField")
+        compare(field.placeholderText, "Enter value")
+        compare(field.Accessible.name, "Rate in beats per minute")
+        mouseClick(field)
+        verify(field.activeFocus)
+        keyClick(Qt.Key_7)
+        keyClick(Qt.Key_A)
+        keyClick(Qt.Key_Minus)
+        keyClick(Qt.Key_2)
+        compare(panelState.qtcValue, "72")
+        verify(!card.missingInput)
+        compare(card.color, "#ffffff")
+        for (const key of [Qt.Key_1, Qt.Key_2, Qt.Key_3, Qt.Key_4])
+            keyClick(key)
+        compare(field.text, "72123")
+        compare(panelState.qtcValue, "72123")
+        // A value still being typed stays; it does not count as missing.
+        field.selectAll()
+        keyClick(Qt.Key_0)
+        compare(panelState.qtcValue, "0")
+        verify(!card.missingInput)
+        panelState.darkMode = true
+        compare(card.color, "#102620")
+    }
+
+    function test_unitButtons() {
+        fake.hasQtMeasurement = true
+        const rate = child("rateButton")
+        const rr = child("rrButton")
+        compare(rate.width, 39)
+        compare(rr.width, 32)
+        compare(rate.Accessible.name, "Use rate in beats per minute")
+        compare(rr.Accessible.name, "Use RR interval in milliseconds")
+        compare(rate.Accessible.role, Accessible.RadioButton)
+        compare(rr.Accessible.role, Accessible.RadioButton)
+        verify(rate.Accessible.checked)
+        verify(!rr.Accessible.checked)
+        mouseClick(rr)
+        compare(panelState.qtcMode, "rr")
+        verify(!rate.Accessible.checked)
+        verify(rr.Accessible.checked)
+        compare(child("qtcField").Accessible.name, "RR interval in milliseconds")
+        mouseClick(rate)
+        compare(panelState.qtcMode, "rate")
+        compare(child("qtcField").Accessible.name, "Rate in beats per minute")
+    }
+
+    function test_referenceWarning() {
+        const button = child("referenceButton")
+        verify(!button.warning)
+        fake.qtNeedsReference = true
+        verify(button.warning)
+        compare(button.background.color, "#fde8ea")
+        compare(button.background.border.color, "#d45b68")
+        verify(!child("addCaliperButton").warning)
+        fake.qtNeedsReference = false
+        verify(!button.warning)
+        compare(button.background.color, "#ffffff")
+    }
+
+    function openDurationList() {
+        const box = child("durationBox")
+        mouseClick(box)
+        tryVerify(() => box.listWindow.visible)
+        return box
+    }
+
+    function test_durationSelector() {
+        const box = child("durationBox")
+        compare(box.Accessible.name, "Reference duration in milliseconds")
+        compare(box.count, 8)
+        compare(box.currentIndex, 7)
+        compare(box.displayText, "1000 ms")
+        compare(box.height, 32)
+        openDurationList()
+        const list = box.listWindow
+        compare(list.width, 220)
+        compare(list.height, 248)
+        const corner = box.mapToGlobal(Math.round((box.width - 220) / 2), box.height + 4)
+        compare(list.x, corner.x)
+        compare(list.y, corner.y)
+        tryVerify(() => box.list.itemAtIndex(3))
+        const entry = box.list.itemAtIndex(3)
+        compare(entry.width, 212)
+        compare(entry.height, 30)
+        mouseClick(entry)
+        tryVerify(() => !box.listWindow.visible)
+        compare(panelState.referenceDurationMs, 200)
+        compare(fake.durations, [200])
+        compare(box.currentIndex, 3)
+        compare(box.displayText, "200 ms")
+    }
+
+    function test_pickingTheCurrentDurationStillCallsTheController() {
+        const box = openDurationList()
+        tryVerify(() => box.list.itemAtIndex(7))
+        const entry = box.list.itemAtIndex(7)
+        compare(entry.modelData, "1000 ms")
+        mouseClick(entry)
+        tryVerify(() => !box.listWindow.visible)
+        compare(panelState.referenceDurationMs, 1000)
+        compare(fake.durations, [1000])
+    }
+
+    function test_durationOutsideTheList() {
+        panelState.referenceDurationMs = 300
+        compare(child("durationBox").currentIndex, -1)
+        panelState.referenceDurationMs = 25
+        compare(child("durationBox").currentIndex, 0)
+    }
+
+    function test_durationListClosesOnAPressElsewhere() {
+        const box = openDurationList()
+        mouseClick(child("swatchRow"), 1, 1)
+        tryVerify(() => !box.listWindow.visible)
+        compare(fake.durations, [])
+    }
+
+    function test_statusLine() {
+        const line = child("statusLine")
+        verify(!line.visible)
+        compare(child("statusTimer").interval, 4500)
+        fake.transientMessage("Calipers must be wider than 10 logical pixels.")
+        compare(line.text, "Calipers must be wider than 10 logical pixels.")
+        verify(line.visible)
+        verify(child("statusTimer").running)
+    }
+
+    function test_statusLineRestartsItsTimer() {
+        // A shorter lifetime keeps the test quick; the timing is what is tested.
+        palette.statusLifetimeMs = 1500
+        const line = child("statusLine")
+        fake.transientMessage("first")
+        wait(900)
+        fake.transientMessage("second")
+        wait(900)
+        // Without a restart the first message's timer would have emptied it.
+        compare(line.text, "second")
+        verify(line.visible)
+        tryCompare(line, "text", "", 3000)
+        verify(!line.visible)
+    }
+
+    function test_swatches_data() {
+        return [
+            { tag: "Teal", index: 0, color: "#2dd4bf" },
+            { tag: "Green", index: 1, color: "#4ade80" },
+            { tag: "Blue", index: 2, color: "#38bdf8" },
+            { tag: "Amber", index: 3, color: "#fbbf24" },
+            { tag: "Rose", index: 4, color: "#fb7185" },
+            { tag: "Purple", index: 5, color: "#c084fc" },
+            { tag: "White", index: 6, color: "#ffffff" },
+            { tag: "Black", index: 7, color: "#000000" },
+        ]
+    }
+
+    function test_swatches(data) {
+        const s = swatch(data.index)
+        compare(s.Accessible.name, data.tag + " caliper color")
+        compare(s.width, 20)
+        compare(s.height, 20)
+        compare(s.focusPolicy, Qt.TabFocus)
+        mouseClick(s)
+        compare(panelState.color, data.color)
+        compare(s.background.border.width, 2)
+        compare(s.background.border.color, "#0f766e")
+        const other = swatch((data.index + 1) % 8)
+        compare(other.background.border.width, 1)
+        compare(other.background.border.color, other.modelData.color === "#ffffff" ? "#718780" : "#adc8c0")
+    }
+
+    function tipFor(index) {
+        const s = swatch(index)
+        palette.requestToolTip(s, s.Accessible.name, true)
+        const tip = child("swatchTip")
+        tryVerify(() => tip.visible, 2000)
+        return tip
+    }
+
+    function test_swatchTooltipOpensToTheRight() {
+        const tip = tipFor(0)
+        const s = swatch(0)
+        compare(tip.width, 238)
+        compare(palette.tooltipText, "Teal caliper color")
+        const expected = s.mapToGlobal(s.width + 8, Math.round((s.height - tip.height) / 2))
+        compare(tip.x, expected.x)
+        compare(tip.y, expected.y)
+    }
+
+    function test_swatchTooltipFlipsLeftNearTheScreenEdge() {
+        // The first emulated screen ends at x 1920.
+        host.x = 1920 - host.width
+        host.y = 300
+        tryCompare(host, "x", 1920 - 190)
+        const s = swatch(7)
+        const tip = tipFor(7)
+        const expected = s.mapToGlobal(-238 - 8, Math.round((s.height - tip.height) / 2))
+        compare(tip.x, expected.x)
+        compare(tip.y, expected.y)
+        verify(tip.x + tip.width <= 1920)
+    }
+
+    function test_swatchTooltipIsClampedToTheTopOfTheScreen() {
+        host.y = -295
+        tryCompare(host, "y", -295)
+        const s = swatch(0)
+        const tip = tipFor(0)
+        const expected = s.mapToGlobal(s.width + 8, Math.round((s.height - tip.height) / 2))
+        if (expected.y >= 0)
+            skip("swatch is not above the screen")
+        compare(tip.x, expected.x)
+        compare(tip.y, 0)
+    }
+
+    function test_swatchTooltipHideRequests() {
+        const teal = swatch(0)
+        const green = swatch(1)
+        palette.requestToolTip(teal, "Teal caliper color", true)
+        palette.requestToolTip(green, "Green caliper color", false)
+        compare(palette.tooltipAnchor, teal)
+        const tip = child("swatchTip")
+        tryVerify(() => tip.visible, 2000)
+        palette.requestToolTip(teal, "Teal caliper color", false)
+        verify(!tip.visible)
+        compare(palette.tooltipAnchor, null)
+        // A hide without an anchor does nothing.
+        palette.requestToolTip(green, "Green caliper color", false)
+        compare(palette.tooltipAnchor, null)
+    }
+
+    function test_swatchTooltipFollowsThePointer() {
+        const teal = swatch(0)
+        mouseMove(teal, 10, 10)
+        tryCompare(palette, "tooltipAnchor", teal)
+        compare(palette.tooltipText, "Teal caliper color")
+        tryVerify(() => child("swatchTip").visible, 2000)
+        mouseMove(child("swatchRow"), 60, 10)
+        tryCompare(palette, "tooltipAnchor", swatch(2))
+        mouseMove(child("statusLine"), 1, 1)
+        mouseMove(palette, 2, 2)
+        tryCompare(palette, "tooltipAnchor", null)
+        verify(!child("swatchTip").visible)
+    }
+
+    function test_darkTheme() {
+        const button = child("addCaliperButton")
+        compare(button.background.color, "#ffffff")
+        compare(button.background.border.color, "#adc8c0")
+        panelState.darkMode = true
+        compare(button.background.color, "#102620")
+        compare(button.background.border.color, "#285247")
+        compare(palette.background.color, "#081311")
+    }
+}

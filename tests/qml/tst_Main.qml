@@ -1,0 +1,304 @@
+import QtQuick
+import QtQuick.Window
+import QtTest
+
+TestCase {
+    id: testCase
+    name: "Main"
+
+    FakeController { id: fake }
+    QtObject {
+        id: fakeTopology
+        property var displays: []
+    }
+
+    readonly property var leftDisplay: ({ stableId: "aaaaaaaaaaaaaaaa", name: "Left", x: 0, y: 0,
+                                          width: 1920, height: 1080, logicalDpi: 96, devicePixelRatio: 1 })
+    readonly property var rightDisplay: ({ stableId: "bbbbbbbbbbbbbbbb", name: "Right", x: 1920, y: 0,
+                                           width: 1280, height: 1024, logicalDpi: 144, devicePixelRatio: 1.5 })
+
+    property var panel: null
+
+    function display(id, x, y, w, h) {
+        return { stableId: id, name: id, x: x, y: y, width: w, height: h, logicalDpi: 96, devicePixelRatio: 1 }
+    }
+
+    function createPanel(displays) {
+        fake.reset()
+        fakeTopology.displays = displays
+        const component = Qt.createComponent("qrc:/qt/qml/ZRNCalipers/qml/Main.qml")
+        compare(component.status, Component.Ready, component.errorString())
+        panel = component.createObject(null, { controller: fake, topology: fakeTopology })
+        verify(panel)
+        waitForRendering(panel.contentItem)
+        return panel
+    }
+
+    function cleanup() {
+        if (panel) {
+            panel.destroy()
+            panel = null
+            wait(0)
+        }
+    }
+
+    function child(name) {
+        const item = findChild(panel.contentItem, name)
+        verify(item, name)
+        return item
+    }
+
+    function test_targetDisplay_data() {
+        return [
+            { tag: "centre on the shared edge belongs to the right display", x: 1920 - 95, y: 100, expected: "Right" },
+            { tag: "one pixel left of the edge", x: 1919 - 95, y: 100, expected: "Left" },
+            { tag: "left edge of the first display is inside", x: -95, y: 100, expected: "Left" },
+            { tag: "right edge of the last display is outside", x: 3200 - 95, y: 100, expected: "Left" },
+            { tag: "below every display", x: 2500, y: 1024 - 195, expected: "Left" },
+            { tag: "last row of the right display", x: 2500, y: 1023 - 195, expected: "Right" },
+            { tag: "off every display", x: -5000, y: -5000, expected: "Left" },
+        ]
+    }
+
+    function test_targetDisplay(data) {
+        createPanel([leftDisplay, rightDisplay])
+        panel.x = data.x
+        panel.y = data.y
+        compare(panel.width, 190)
+        compare(panel.height, 390)
+        compare(panel.targetDisplay().name, data.expected)
+    }
+
+    function test_targetDisplay_withoutDisplays() {
+        createPanel([])
+        compare(panel.targetDisplay(), null)
+        panel.addCaliper("standard")
+        compare(fake.added.length, 0)
+        compare(panel.appState.createdCount, 0)
+    }
+
+    function test_targetDisplay_realTopology() {
+        // The program's own display list on the emulated two-screen desktop.
+        const component = Qt.createComponent("qrc:/qt/qml/ZRNCalipers/qml/Main.qml")
+        panel = component.createObject(null, { controller: fake })
+        verify(panel)
+        const list = panel.displays
+        if (!list || list.length < 2)
+            skip("display topology without a display list")
+        const right = list[1]
+        panel.x = right.x - panel.width / 2
+        panel.y = right.y + 10
+        compare(panel.targetDisplay().stableId, right.stableId)
+        panel.x -= 1
+        compare(panel.targetDisplay().stableId, list[0].stableId)
+    }
+
+    function test_placement_data() {
+        return [
+            { tag: "first on 1920x1080", w: 1920, h: 1080, n: 0, startX: 910, endX: 1010, y: 480 },
+            { tag: "second on 1920x1080", w: 1920, h: 1080, n: 1, startX: 934, endX: 1034, y: 498 },
+            { tag: "seventh on 1920x1080", w: 1920, h: 1080, n: 6, startX: 1054, endX: 1154, y: 588 },
+            { tag: "eighth on 1920x1080 comes back left", w: 1920, h: 1080, n: 7, startX: 910, endX: 1010, y: 486 },
+            { tag: "twenty-first repeats the vertical cycle", w: 1920, h: 1080, n: 20, startX: 1054, endX: 1154, y: 480 },
+            { tag: "120 wide", w: 120, h: 1080, n: 0, startX: 30, endX: 90, y: 480 },
+            { tag: "120 wide, stepped", w: 120, h: 1080, n: 3, startX: 82, endX: 90, y: 534 },
+            { tag: "100 high", w: 1920, h: 100, n: 0, startX: 910, endX: 1010, y: 60 },
+            { tag: "100 high, stepped", w: 1920, h: 100, n: 5, startX: 1030, endX: 1130, y: 60 },
+            { tag: "odd size", w: 1001, h: 701, n: 0, startX: 450.5, endX: 550.5, y: 290.5 },
+        ]
+    }
+
+    function test_placement(data) {
+        createPanel([display("d", 0, 0, data.w, data.h)])
+        panel.x = 10
+        panel.y = 10
+        panel.appState.createdCount = data.n
+        panel.addCaliper("standard")
+        compare(fake.added.length, 1)
+        const call = fake.added[0]
+        compare(call.startX, data.startX)
+        compare(call.endX, data.endX)
+        compare(call.y, data.y)
+        compare(panel.appState.createdCount, data.n + 1)
+    }
+
+    function test_placementSequence() {
+        createPanel([leftDisplay])
+        panel.x = 100
+        panel.y = 100
+        for (let i = 0; i < 8; ++i)
+            panel.addCaliper("standard")
+        compare(fake.added.map(c => c.startX), [910, 934, 958, 982, 1006, 1030, 1054, 910])
+        compare(fake.added.map(c => c.y), [480, 498, 516, 534, 552, 570, 588, 486])
+    }
+
+    function test_addCaliperPassesDisplayAndPanelState() {
+        createPanel([leftDisplay, rightDisplay])
+        panel.x = 2400
+        panel.y = 300
+        panel.appState.color = "#fb7185"
+        panel.appState.referenceDurationMs = 200
+        fake.nextId = 0 // refused: the panel still counts it
+        panel.addCaliper("qtc")
+        compare(fake.added.length, 1)
+        const call = fake.added[0]
+        compare(call.kind, "qtc")
+        compare(call.displayId, "bbbbbbbbbbbbbbbb")
+        compare(call.logicalDpi, 144)
+        compare(call.devicePixelRatio, 1.5)
+        // Local to the right display.
+        compare(call.startX, 590)
+        compare(call.endX, 690)
+        compare(call.y, 452)
+        compare(call.color, "#fb7185")
+        compare(call.referenceDurationMs, 200)
+        compare(panel.appState.createdCount, 1)
+    }
+
+    function test_paletteButtonsCreateThroughThePanel() {
+        createPanel([leftDisplay])
+        panel.x = 100
+        panel.y = 100
+        const names = ["addCaliperButton", "addRhythmButton", "referenceButton", "qtcButton"]
+        for (const name of names) {
+            const button = child(name)
+            mouseClick(button, 10, button.height / 2)
+        }
+        compare(fake.added.map(c => c.kind), ["standard", "rhythm", "reference", "qtc"])
+        compare(panel.appState.createdCount, 4)
+    }
+
+    function test_positionControlPanel_data() {
+        return [
+            { tag: "1920x1080", d: display("a", 0, 0, 1920, 1080), x: 545, y: 345 },
+            { tag: "second display first in the list", d: display("b", 1920, 0, 1280, 1024), x: 2252, y: 317 },
+            { tag: "halves go up", d: display("c", 0, 0, 1920, 1081), x: 545, y: 346 },
+            { tag: "halves go up below zero", d: display("e", -1920, -1081, 1920, 1081), x: -1375, y: -735 },
+        ]
+    }
+
+    function test_positionControlPanel(data) {
+        createPanel([data.d, leftDisplay])
+        panel.positionControlPanel()
+        compare(panel.x, data.x)
+        compare(panel.y, data.y)
+    }
+
+    function test_positionControlPanel_atStart() {
+        createPanel([display("a", 0, 0, 1920, 1080)])
+        compare(panel.x, 545)
+        compare(panel.y, 345)
+    }
+
+    function test_positionControlPanel_withoutDisplays() {
+        createPanel([])
+        panel.x = 77
+        panel.y = 66
+        panel.positionControlPanel()
+        compare(panel.x, 77)
+        compare(panel.y, 66)
+    }
+
+    function test_heightFollowsQtMeasurement() {
+        createPanel([leftDisplay])
+        compare(panel.height, 390)
+        fake.hasQtMeasurement = true
+        tryCompare(panel, "height", 460)
+        compare(panel.minimumHeight, 460)
+        compare(panel.maximumHeight, 460)
+        verify(child("qtcCard").visible)
+        fake.hasQtMeasurement = false
+        tryCompare(panel, "height", 390)
+        compare(panel.minimumHeight, 390)
+        compare(panel.maximumHeight, 390)
+        verify(!child("qtcCard").visible)
+        compare(panel.minimumWidth, 190)
+        compare(panel.maximumWidth, 190)
+    }
+
+    function test_overlaysFollowTheDisplayList() {
+        createPanel([leftDisplay, rightDisplay])
+        const overlays = findChild(panel, "overlays")
+        verify(overlays)
+        compare(overlays.count, 2)
+        compare(overlays.objectAt(0).displayInfo.stableId, leftDisplay.stableId)
+        compare(overlays.objectAt(1).displayInfo.stableId, rightDisplay.stableId)
+        verify(overlays.objectAt(0).visible)
+        compare(overlays.objectAt(0).controller, fake)
+        fakeTopology.displays = [rightDisplay]
+        compare(overlays.count, 1)
+        compare(overlays.objectAt(0).displayInfo.stableId, rightDisplay.stableId)
+        panel.appState.qtcMode = "rr"
+        panel.appState.qtcValue = "800"
+        compare(overlays.objectAt(0).qtcMode, "rr")
+        compare(overlays.objectAt(0).qtcValue, "800")
+        fakeTopology.displays = []
+        compare(overlays.count, 0)
+    }
+
+    function test_themeButton() {
+        createPanel([leftDisplay])
+        const button = child("themeButton")
+        compare(button.text, "\u263e")
+        compare(button.Accessible.name, "Switch to dark mode")
+        mouseClick(button)
+        verify(panel.appState.darkMode)
+        compare(button.text, "\u2600")
+        compare(button.Accessible.name, "Switch to light mode")
+        compare(panel.theme.panelColor, "#081311")
+        compare(findChild(panel, "infoWindow").darkMode, true)
+        mouseClick(button)
+        verify(!panel.appState.darkMode)
+        compare(panel.theme.panelColor, "#f3f8f6")
+        compare(findChild(panel, "infoWindow").darkMode, false)
+    }
+
+    function test_informationButtonOpensBesideIt() {
+        createPanel([leftDisplay])
+        panel.x = 200
+        panel.y = 300
+        const button = child("infoButton")
+        const info = findChild(panel, "infoWindow")
+        verify(!info.visible)
+        mouseClick(button)
+        verify(info.visible)
+        const corner = button.mapToGlobal(button.width, 0)
+        compare(info.x, Math.round(corner.x + 12))
+        compare(info.y, Math.round(corner.y - 34))
+        compare(info.transientParent, panel)
+        info.hide()
+    }
+
+    function test_accessibleNames_data() {
+        return [
+            { tag: "minimize", name: "minimizeButton", text: "\u2212", accessible: "Minimize ZRN Calipers", description: "" },
+            { tag: "close", name: "closeButton", text: "\u00d7", accessible: "Close ZRN Calipers", description: "" },
+            { tag: "information", name: "infoButton", text: "i", accessible: "Information",
+              description: "Open version, instructions, privacy, and Halvern Lab contact information" },
+        ]
+    }
+
+    function test_accessibleNames(data) {
+        createPanel([leftDisplay])
+        const button = child(data.name)
+        compare(button.text, data.text)
+        compare(button.Accessible.name, data.accessible)
+        compare(button.Accessible.description, data.description)
+        compare(button.width, 26)
+        compare(button.height, 22)
+        compare(button.focusPolicy, Qt.TabFocus)
+    }
+
+    function test_windowSettings() {
+        createPanel([leftDisplay])
+        compare(panel.title, "ZRN Calipers")
+        verify(panel.visible)
+        compare(panel.color, Qt.rgba(0, 0, 0, 0))
+        verify(panel.flags & Qt.FramelessWindowHint)
+        verify(panel.flags & Qt.WindowStaysOnTopHint)
+        compare(panel.appState.color, "#2dd4bf")
+        compare(panel.appState.referenceDurationMs, 1000)
+        compare(panel.appState.qtcMode, "rate")
+        compare(panel.appState.qtcValue, "")
+    }
+}
