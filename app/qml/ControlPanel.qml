@@ -312,6 +312,10 @@ Pane {
                     color: "transparent"
                     width: root.metrics.tooltipWidth
                     height: helpBody.textHeight + 2 * root.metrics.tooltipPadding
+                    onScreenChanged: {
+                        width = Qt.binding(() => root.metrics.tooltipWidth)
+                        height = Qt.binding(() => helpBody.textHeight + 2 * root.metrics.tooltipPadding)
+                    }
                     TooltipBody {
                         id: helpBody
                         text: paletteButton.helpText
@@ -524,6 +528,10 @@ Pane {
                 color: "transparent"
                 width: root.metrics.listWidth
                 height: root.metrics.listHeight
+                onScreenChanged: {
+                    width = Qt.binding(() => root.metrics.listWidth)
+                    height = Qt.binding(() => root.metrics.listHeight)
+                }
 
                 Rectangle {
                     anchors.fill: parent
@@ -706,6 +714,13 @@ Pane {
         color: "transparent"
         width: root.metrics.tooltipWidth
         height: swatchBody.textHeight + 2 * root.metrics.tooltipPadding
+        // X11 keeps a window's device-pixel size across displays of other
+        // scales; re-applying the logical size restores it (as in the other
+        // popup windows of this document).
+        onScreenChanged: {
+            width = Qt.binding(() => root.metrics.tooltipWidth)
+            height = Qt.binding(() => swatchBody.textHeight + 2 * root.metrics.tooltipPadding)
+        }
 
         TooltipBody {
             id: swatchBody

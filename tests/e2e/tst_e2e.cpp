@@ -300,11 +300,11 @@ bool tst_E2E::inputShapeContains(const QPoint &p) const
 // Scale of the panel's contents: that of the monitor under its top-left corner.
 // X11 keeps a window's pixel size when it moves to a monitor of another scale,
 // so the panel's width in pixels does not tell its scale.
+// The panel is 190 logical pixels wide on every display, so its width in
+// device pixels tells the scale it is drawn at.
 double tst_E2E::panelScale(const QRect &g) const
 {
-    if (m_secondMonitor && kMonitorB.physical.contains(g.topLeft()))
-        return kMonitorB.scale;
-    return kMonitorA.scale;
+    return g.width() / 190.0;
 }
 
 // Centre of a palette button. Its height is fixed; only the heading above the
@@ -702,10 +702,14 @@ void tst_E2E::scaledDisplayTakesMouseWhereDrawn()
     const auto before = panel();
     QVERIFY(before);
     // No window manager: the panel is moved the way one would, with a configure request.
-    const QPoint target = kMonitorB.physical.topLeft() + QPoint(400, 100);
+    const QPoint target = kMonitorB.physical.topLeft() + QPoint(10, 100);
     xdotool({QStringLiteral("windowmove"), QString::number(before->id), QString::number(target.x()),
              QString::number(target.y())});
     QTRY_COMPARE_WITH_TIMEOUT(panel().value_or(XTopLevel()).geometry.topLeft(), target,
+                              kTimeoutMs);
+    // On the scaled display the panel keeps its logical size, so it doubles in device pixels.
+    QTRY_COMPARE_WITH_TIMEOUT(panel().value_or(XTopLevel()).geometry.size(),
+                              QSize(190, 390) * kMonitorB.scale,
                               kTimeoutMs);
 
     const Placement c = placement(m_created, kMonitorB.logicalWidth(), kMonitorB.logicalHeight());
