@@ -26,6 +26,21 @@ qreal OverlayPlatform::devicePixelRatio(const QWindow &window) const
     return window.devicePixelRatio();
 }
 
+bool OverlayPlatform::isHitTestQuery(const void *) const
+{
+    return false;
+}
+
+QPoint OverlayPlatform::hitTestPosition(const void *) const
+{
+    return {};
+}
+
+QPoint OverlayPlatform::screenToClient(QWindow &window, QPoint screen) const
+{
+    return window.mapFromGlobal(screen);
+}
+
 namespace {
 
 // Mask only: input follows the mask, styles are kept but mean nothing here.
@@ -39,12 +54,6 @@ public:
         m_styles = styles;
     }
     void applyInputStyles(QWindow &) override {}
-    bool isHitTestQuery(const void *) const override { return false; }
-    QPoint hitTestPosition(const void *) const override { return {}; }
-    QPoint screenToClient(QWindow &window, QPoint screen) const override
-    {
-        return window.mapFromGlobal(screen);
-    }
 
 private:
     std::uint64_t m_styles = 0;

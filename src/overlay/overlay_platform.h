@@ -37,11 +37,12 @@ public:
     virtual void applyInputStyles(QWindow &window) = 0;
 
     // Hit testing, for systems that ask the window about each pointer position.
-    virtual bool isHitTestQuery(const void *message) const = 0;
+    // By default no message is such a query (the system decides from a shape).
+    virtual bool isHitTestQuery(const void *message) const;
     // The screen position of a hit-test query, native pixels.
-    virtual QPoint hitTestPosition(const void *message) const = 0;
+    virtual QPoint hitTestPosition(const void *message) const;
     // A screen position in the window's client coordinates, native pixels.
-    virtual QPoint screenToClient(QWindow &window, QPoint screen) const = 0;
+    virtual QPoint screenToClient(QWindow &window, QPoint screen) const;
     // Native pixels per logical unit of the window.
     virtual qreal devicePixelRatio(const QWindow &window) const;
 

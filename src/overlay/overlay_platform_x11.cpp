@@ -82,13 +82,7 @@ public:
             xcb_flush(connection);
     }
 
-    // The server decides from the input shape; no query reaches the window.
-    bool isHitTestQuery(const void *) const override { return false; }
-    QPoint hitTestPosition(const void *) const override { return {}; }
-    QPoint screenToClient(QWindow &window, QPoint screen) const override
-    {
-        return window.mapFromGlobal(screen);
-    }
+    // The server decides from the input shape; no hit-test query reaches the window.
 
 private:
     std::uint64_t m_styles = 0;
