@@ -3,12 +3,12 @@
 // reverse order of creation (engine first, so its windows close before the
 // objects they bind to disappear).
 
+#include "application_identity.h"
 #include "display_topology.h"
 #include "native_overlay_window.h"
 #include "overlay_controller.h"
 
 #include <QGuiApplication>
-#include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QUrl>
@@ -17,11 +17,7 @@
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
-    QGuiApplication::setOrganizationName(QStringLiteral("Halvern Lab"));
-    QGuiApplication::setApplicationName(QStringLiteral("ZRN Calipers"));
-    QGuiApplication::setApplicationVersion(QLatin1String("3.2.0"));
-    QGuiApplication::setWindowIcon(
-        QIcon(QStringLiteral(":/qt/qml/ZRNCalipers/assets/calipers-icon.png")));
+    applyApplicationIdentity();
 
     qmlRegisterType<NativeOverlayWindow>("ZRNCalipers.Native", 1, 0, "NativeOverlayWindow");
 

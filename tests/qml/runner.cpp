@@ -1,6 +1,7 @@
 // Qt Quick Test runner: the native objects of the program, published under the
 // same names as in the program, plus the test helpers.
 
+#include "application_identity.h"
 #include "display_topology.h"
 #include "native_overlay_window.h"
 #include "overlay_controller.h"
@@ -18,9 +19,7 @@ class Setup : public QObject
 public slots:
     void applicationAvailable()
     {
-        QGuiApplication::setOrganizationName(QStringLiteral("Halvern Lab"));
-        QGuiApplication::setApplicationName(QStringLiteral("ZRN Calipers"));
-        QGuiApplication::setApplicationVersion(QStringLiteral("3.2.0"));
+        applyApplicationIdentity();
         qmlRegisterType<NativeOverlayWindow>("ZRNCalipers.Native", 1, 0, "NativeOverlayWindow");
         m_topology = std::make_unique<DisplayTopologyAdapter>();
         m_controller = std::make_unique<OverlayController>();

@@ -82,6 +82,13 @@ TestCase {
         verify(info.flags & Qt.WindowStaysOnTopHint)
     }
 
+    // The identity comes from the same code as in the program.
+    function test_applicationIdentity() {
+        compare(Qt.application.name, "ZRN Calipers")
+        compare(Qt.application.organization, "Halvern Lab")
+        compare(Qt.application.version, "3.2.0")
+    }
+
     function test_versionText() {
         compare(child("versionText").text, "Version " + Qt.application.version + " \u00b7 Halvern Lab")
         compare(Qt.application.version, "3.2.0")
