@@ -57,19 +57,10 @@ ApplicationWindow {
     maximumHeight: metrics.windowHeight
 
     // X11 keeps a window's size in device pixels when it moves onto a display
-    // of another scale; ask for the logical size again (size hints first).
-    onScreenChanged: Qt.callLater(keepLogicalSize)
-    function keepLogicalSize() {
-        if (width === metrics.windowWidth && height === metrics.windowHeight)
-            return
-        minimumWidth = 0
-        minimumHeight = 0
-        maximumWidth = 16777215
-        maximumHeight = 16777215
-        width = metrics.windowWidth
-        height = metrics.windowHeight
-        minimumWidth = maximumWidth = metrics.windowWidth
-        minimumHeight = maximumHeight = metrics.windowHeight
+    // of another scale; re-applying the logical size restores it.
+    onScreenChanged: {
+        width = Qt.binding(() => metrics.windowWidth)
+        height = Qt.binding(() => metrics.windowHeight)
     }
     visible: false
     title: qsTr("About ZRN Calipers")

@@ -84,24 +84,10 @@ ApplicationWindow {
 
     // X11 keeps a window's size in device pixels when it moves onto a display
     // of another scale, which would squeeze the panel's layout into half its
-    // size (or cut it off). Ask for the logical size again; the size hints are
-    // in device pixels too, so they are relaxed first and then restored.
-    onScreenChanged: Qt.callLater(keepLogicalSize)
-    function keepLogicalSize() {
-        if (width === metrics.panelWidth && height === currentHeight)
-            return
-        minimumWidth = 0
-        minimumHeight = 0
-        maximumWidth = 16777215
-        maximumHeight = 16777215
-        width = metrics.panelWidth
-        height = currentHeight
+    // size (or cut it off). Re-applying the logical size restores it.
+    onScreenChanged: {
         width = Qt.binding(() => metrics.panelWidth)
         height = Qt.binding(() => currentHeight)
-        minimumWidth = Qt.binding(() => metrics.panelWidth)
-        maximumWidth = Qt.binding(() => metrics.panelWidth)
-        minimumHeight = Qt.binding(() => currentHeight)
-        maximumHeight = Qt.binding(() => currentHeight)
     }
     visible: true
     title: qsTr("ZRN Calipers")
