@@ -3,6 +3,7 @@
 #include <QVariant>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace {
@@ -241,9 +242,11 @@ quint64 OverlayController::addMeasurement(const QString &kind, const QString &di
 
 QVariantList OverlayController::measurementsForDisplay(const QString &displayId) const
 {
+    // Compared as UTF-8, as the model stores it: one conversion per call, not per caliper.
+    const std::string wanted = displayId.toStdString();
     QVariantList rows;
     for (const zrn::Caliper &caliper : m_model.calipers()) {
-        if (QString::fromStdString(caliper.display.stableId) == displayId)
+        if (caliper.display.stableId == wanted)
             rows.append(rowFor(caliper));
     }
     return rows;
@@ -310,20 +313,19 @@ void OverlayController::clear()
 
 void OverlayController::setActiveReference(quint64 id, double durationMs)
 {
-    const zrn::MeasurementError error = m_model.replaceReference(id, durationMs);
-    if (error != zrn::MeasurementError::NoError) {
-        emit transientMessage(errorLabel(error));
-        return;
-    }
-    emit measurementsChanged();
+    replaceReference(id, durationMs);
 }
 
 void OverlayController::setReferenceDuration(double durationMs)
 {
-    const auto &reference = m_model.reference();
-    if (!reference)
-        return;
-    const zrn::MeasurementError error = m_model.replaceReference(reference->caliperId, durationMs);
+    // The same caliper keeps calibrating; only the duration it stands for changes.
+    if (const auto &reference = m_model.reference())
+        replaceReference(reference->caliperId, durationMs);
+}
+
+void OverlayController::replaceReference(quint64 id, double durationMs)
+{
+    const zrn::MeasurementError error = m_model.replaceReference(id, durationMs);
     if (error != zrn::MeasurementError::NoError) {
         emit transientMessage(errorLabel(error));
         return;

@@ -77,6 +77,8 @@ private:
     friend class TestOverlayController;
 
     [[nodiscard]] QVariantMap rowFor(const zrn::Caliper &caliper) const;
+    // Makes the caliper the reference for the duration, or reports why not.
+    void replaceReference(quint64 id, double durationMs);
 
     zrn::MeasurementModel m_model;
     QHash<quint64, VisualCaliper> m_visuals;
