@@ -6,16 +6,11 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${ZRN_BENCH_BUILD_DIR:-$root/build-bench}"
 
+source "$root/scripts/lib.sh"
+
 "$root/scripts/setup.sh" build run test
-if [[ ! -f "$build/CMakeCache.txt" ]]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZRN_BUILD_BENCHMARKS=ON \
-        -DZRN_BUILD_TESTS=OFF > /dev/null
-fi
-log="$build/build.log"
-if ! cmake --build "$build" -j2 --target zrn-bench zrn-calipers > "$log" 2>&1; then
-    cat "$log" >&2
-    exit 1
-fi
+zrn_configure "$build" -DCMAKE_BUILD_TYPE=Release -DZRN_BUILD_BENCHMARKS=ON -DZRN_BUILD_TESTS=OFF
+zrn_build "$build" --target zrn-bench zrn-calipers
 
 bench="$build/bench/zrn-bench"
 xvfb="$root/tests/support/with-xvfb.sh"

@@ -4,15 +4,11 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 
+source "$root/scripts/lib.sh"
+
 "$root/scripts/setup.sh" build run
-if [[ ! -f "$build/CMakeCache.txt" ]]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-fi
-log="$build/build.log"
-if ! cmake --build "$build" -j2 --target zrn-calipers > "$log" 2>&1; then
-    cat "$log" >&2
-    exit 1
-fi
+zrn_configure "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+zrn_build "$build" --target zrn-calipers
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
     cat >&2 <<'MSG'

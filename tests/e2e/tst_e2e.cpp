@@ -15,7 +15,6 @@
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QtTest>
-
 #include <algorithm>
 #include <optional>
 
@@ -99,7 +98,7 @@ bool isLabelFill(QRgb c)
 {
     auto near = [c](int r, int g, int b) {
         return std::abs(qRed(c) - r) <= 6 && std::abs(qGreen(c) - g) <= 6
-            && std::abs(qBlue(c) - b) <= 6;
+               && std::abs(qBlue(c) - b) <= 6;
     };
     return near(7, 17, 15) || near(13, 24, 22);
 }
@@ -168,6 +167,7 @@ private:
 
     // probe
     bool probeGot(const QPoint &p, int qtButton) const;
+    QString probeMissed(const QPoint &p) const;
 
     void saveFailureArtifacts(const QString &name);
 
@@ -207,9 +207,9 @@ void tst_E2E::click(const QPoint &p, int button)
 
 void tst_E2E::setMonitor(const Monitor &m, const QString &output)
 {
-    QVERIFY(run(QStringLiteral("xrandr"), {QStringLiteral("--setmonitor"),
-                                           QString::fromLatin1(m.name), m.xrandrGeometry(),
-                                           output}));
+    QVERIFY(
+        run(QStringLiteral("xrandr"), {QStringLiteral("--setmonitor"), QString::fromLatin1(m.name),
+                                       m.xrandrGeometry(), output}));
 }
 
 QList<XTopLevel> tst_E2E::programWindows() const
@@ -319,7 +319,8 @@ QPoint tst_E2E::paletteButton(PaletteButton button) const
     const double s = panelScale(g);
     const int index = int(button);
     const double nominal = kHeaderHeight + kSeparatorHeight + kPanePadding + kNominalHeadingHeight
-        + kColumnSpacing + index * (kButtonHeight + kButtonSpacing) + kButtonHeight / 2.0;
+                           + kColumnSpacing + index * (kButtonHeight + kButtonSpacing)
+                           + kButtonHeight / 2.0;
     int y = g.y() + qRound(nominal * s);
 
     const int columnX = g.x() + qRound((kPanePadding + 15) * s);
@@ -344,8 +345,9 @@ QPoint tst_E2E::paletteButton(PaletteButton button) const
         if (row - first >= qRound(24 * s))
             runs.append({first, row - first});
     }
-    if (runs.size() >= 5 && std::abs(g.y() + runs[index].first + runs[index].second / 2 - y)
-                                < qRound(kButtonHeight * s))
+    if (runs.size() >= 5
+        && std::abs(g.y() + runs[index].first + runs[index].second / 2 - y)
+               < qRound(kButtonHeight * s))
         y = g.y() + runs[index].first + runs[index].second / 2;
     return QPoint(g.x() + g.width() / 2, y);
 }
@@ -364,6 +366,14 @@ bool tst_E2E::probeGot(const QPoint &p, int qtButton) const
 {
     return m_probeLines.contains(
         QStringLiteral("press %1 %2 %3").arg(p.x()).arg(p.y()).arg(qtButton));
+}
+
+QString tst_E2E::probeMissed(const QPoint &p) const
+{
+    return QStringLiteral("expected a press at %1,%2 in the probe log, saw: %3")
+        .arg(p.x())
+        .arg(p.y())
+        .arg(m_probeLines.join(QStringLiteral(" | ")));
 }
 
 // ---------------------------------------------------------------------------
@@ -417,10 +427,10 @@ void tst_E2E::initTestCase()
     m_program.start(QStringLiteral(ZRN_PROGRAM));
     QVERIFY2(m_program.waitForStarted(kStartTimeoutMs), qPrintable(m_program.errorString()));
 
-    QTRY_VERIFY2_WITH_TIMEOUT(panel().has_value() && overlays().size() == 2,
-                              qPrintable(QStringLiteral("expected the panel and two overlays; ")
-                                         + windowReport()),
-                              kStartTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        panel().has_value() && overlays().size() == 2,
+        qPrintable(QStringLiteral("expected the panel and two overlays; ") + windowReport()),
+        kStartTimeoutMs);
     m_started = true;
 }
 
@@ -454,17 +464,16 @@ void tst_E2E::cleanupTestCase()
 
 void tst_E2E::overlaysCoverDisplaysAndPanelIsPlaced()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(overlayGeometries(),
-                              rectText(kMonitorA.physical) + QLatin1Char(' ')
-                                  + rectText(kMonitorB.physical),
-                              kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        overlayGeometries(),
+        rectText(kMonitorA.physical) + QLatin1Char(' ') + rectText(kMonitorB.physical), kTimeoutMs);
 
     // First display, centred vertically, its centre at a third of the display's width.
     const QRect expected(qRound(kMonitorA.logicalWidth() / 3 - kPanelWidth / 2.0),
                          qRound((kMonitorA.logicalHeight() - kPanelHeight) / 2.0), kPanelWidth,
                          kPanelHeight);
-    QTRY_COMPARE_WITH_TIMEOUT(rectText(panel().value_or(XTopLevel()).geometry),
-                              rectText(expected), kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rectText(panel().value_or(XTopLevel()).geometry), rectText(expected),
+                              kTimeoutMs);
 
     // The panel stays above the overlays.
     const QList<XTopLevel> stack = m_x.topLevels();
@@ -476,10 +485,10 @@ void tst_E2E::overlaysCoverDisplaysAndPanelIsPlaced()
     };
     const int panelIndex = indexOf(panel()->id);
     for (const XTopLevel &o : overlays())
-        QVERIFY2(indexOf(o.id) < panelIndex,
-                 qPrintable(QStringLiteral("expected the panel above overlay 0x%1; ")
-                                .arg(o.id, 0, 16)
-                            + windowReport()));
+        QVERIFY2(
+            indexOf(o.id) < panelIndex,
+            qPrintable(QStringLiteral("expected the panel above overlay 0x%1; ").arg(o.id, 0, 16)
+                       + windowReport()));
 }
 
 void tst_E2E::emptyOverlayPassesClicks()
@@ -555,10 +564,9 @@ void tst_E2E::clickOnHandleIsTakenElsewhereItPasses()
                                 .arg(p.x())
                                 .arg(p.y())));
     for (const QPoint &p : {beside, empty})
-        QVERIFY2(!inputShapeContains(p),
-                 qPrintable(QStringLiteral("expected no input shape at %1,%2")
-                                .arg(p.x())
-                                .arg(p.y())));
+        QVERIFY2(
+            !inputShapeContains(p),
+            qPrintable(QStringLiteral("expected no input shape at %1,%2").arg(p.x()).arg(p.y())));
 
     m_probeLines.clear();
     click(centreHandle);
@@ -567,13 +575,7 @@ void tst_E2E::clickOnHandleIsTakenElsewhereItPasses()
     click(empty);
     // Presses reach the probe in order: once the last one is there, any earlier
     // press that passed through would be there too.
-    QTRY_VERIFY2_WITH_TIMEOUT(probeGot(empty, 1),
-                              qPrintable(QStringLiteral("expected a press at %1,%2 in the probe "
-                                                        "log, saw: %3")
-                                             .arg(empty.x())
-                                             .arg(empty.y())
-                                             .arg(m_probeLines.join(QStringLiteral(" | ")))),
-                              kTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(probeGot(empty, 1), qPrintable(probeMissed(empty)), kTimeoutMs);
     QVERIFY2(probeGot(beside, 1), qPrintable(QStringLiteral("expected the press beside the line "
                                                             "to pass through, probe saw: %1")
                                                  .arg(m_probeLines.join(QStringLiteral(" | ")))));
@@ -705,12 +707,10 @@ void tst_E2E::scaledDisplayTakesMouseWhereDrawn()
     const QPoint target = kMonitorB.physical.topLeft() + QPoint(10, 100);
     xdotool({QStringLiteral("windowmove"), QString::number(before->id), QString::number(target.x()),
              QString::number(target.y())});
-    QTRY_COMPARE_WITH_TIMEOUT(panel().value_or(XTopLevel()).geometry.topLeft(), target,
-                              kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel().value_or(XTopLevel()).geometry.topLeft(), target, kTimeoutMs);
     // On the scaled display the panel keeps its logical size, so it doubles in device pixels.
     QTRY_COMPARE_WITH_TIMEOUT(panel().value_or(XTopLevel()).geometry.size(),
-                              QSize(190, 390) * kMonitorB.scale,
-                              kTimeoutMs);
+                              QSize(190, 390) * kMonitorB.scale, kTimeoutMs);
 
     const Placement c = placement(m_created, kMonitorB.logicalWidth(), kMonitorB.logicalHeight());
     click(paletteButton(AddCaliper));
@@ -761,13 +761,7 @@ void tst_E2E::scaledDisplayTakesMouseWhereDrawn()
     for (const QPoint &p : taken + passed)
         click(p);
     click(empty);
-    QTRY_VERIFY2_WITH_TIMEOUT(probeGot(empty, 1),
-                              qPrintable(QStringLiteral("expected a press at %1,%2 in the probe "
-                                                        "log, saw: %3")
-                                             .arg(empty.x())
-                                             .arg(empty.y())
-                                             .arg(m_probeLines.join(QStringLiteral(" | ")))),
-                              kTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(probeGot(empty, 1), qPrintable(probeMissed(empty)), kTimeoutMs);
     for (const QPoint &p : taken)
         QVERIFY2(!probeGot(p, 1),
                  qPrintable(QStringLiteral("expected the overlay to keep the press at %1,%2, "
@@ -842,10 +836,9 @@ void tst_E2E::hotPlugRebuildsOverlaysAndKeepsCalipers()
 
     setMonitor(kMonitorB, QStringLiteral("none"));
     m_secondMonitor = true;
-    QTRY_COMPARE_WITH_TIMEOUT(overlayGeometries(),
-                              rectText(kMonitorA.physical) + QLatin1Char(' ')
-                                  + rectText(kMonitorB.physical),
-                              kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        overlayGeometries(),
+        rectText(kMonitorA.physical) + QLatin1Char(' ') + rectText(kMonitorB.physical), kTimeoutMs);
     QTRY_VERIFY2_WITH_TIMEOUT(lineAt(bLeft.x(), bLeft.y()) && lineAt(bRight.x(), bRight.y()),
                               qPrintable(QStringLiteral("expected the caliper back at x %1 and %2 "
                                                         "on the returned display, saw [%3] and "

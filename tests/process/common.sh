@@ -14,3 +14,13 @@ wait_exit() {
     exit_code=0
     wait "$pid" || exit_code=$?
 }
+
+# Starts the program $1 in the background (pid in $pid, stopped when the test
+# script exits) and waits for its control panel (window id in $panel).
+start_with_panel() {
+    "$1" &
+    pid=$!
+    trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true' EXIT
+    panel=$(find_window "ZRN Calipers")
+    [[ -n "$panel" ]] || { echo "no control panel appeared" >&2; exit 1; }
+}

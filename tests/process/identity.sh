@@ -5,12 +5,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 app=$1
 
-"$app" &
-pid=$!
-trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true' EXIT
-
-panel=$(find_window "ZRN Calipers")
-[[ -n "$panel" ]] || { echo "no control panel appeared" >&2; exit 1; }
+start_with_panel "$app"
 
 fail=0
 class=$(xprop -id "$panel" WM_CLASS)
