@@ -4,36 +4,22 @@
 // objects they bind to disappear).
 
 #include "application_identity.h"
-#include "display_topology.h"
-#include "native_overlay_window.h"
-#include "overlay_controller.h"
+#include "native_objects.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QUrl>
-#include <QtQml/qqml.h>
 
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
     applyApplicationIdentity();
 
-    qmlRegisterType<NativeOverlayWindow>("ZRNCalipers.Native", 1, 0, "NativeOverlayWindow");
-
-    DisplayTopologyAdapter displayTopology;
-    OverlayController overlayController;
-
-    // A reference drawn on a display that changed scale or vanished must stop calibrating.
-    QObject::connect(&displayTopology, &DisplayTopologyAdapter::displayScaleChanged,
-                     &overlayController, &OverlayController::handleDisplayInvalidated);
-    QObject::connect(&displayTopology, &DisplayTopologyAdapter::displayRemoved, &overlayController,
-                     &OverlayController::handleDisplayInvalidated);
+    NativeObjects nativeObjects;
 
     QQmlApplicationEngine engine;
-    engine.rootContext()->setContextProperty(QStringLiteral("displayTopology"), &displayTopology);
-    engine.rootContext()->setContextProperty(QStringLiteral("overlayController"),
-                                             &overlayController);
+    nativeObjects.publish(*engine.rootContext());
 
     // Queued: the failure is reported during load(), before the event loop runs.
     QObject::connect(

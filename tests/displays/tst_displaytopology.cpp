@@ -3,6 +3,7 @@
 // time through the platform's own configuration entry point.
 
 #include "display_topology.h"
+#include "screen_emulation.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -17,7 +18,6 @@
 #include <QScreen>
 #include <QtTest>
 #include <memory>
-#include <qpa/qplatformnativeinterface.h>
 #include <qpa/qplatformscreen.h>
 #include <qpa/qwindowsysteminterface.h>
 
@@ -57,23 +57,6 @@ QJsonObject screenConfig(const QString &name, int x, int y, int width, int heigh
                        {QStringLiteral("logicalDpi"), logicalDpi},
                        {QStringLiteral("logicalBaseDpi"), 96},
                        {QStringLiteral("dpr"), 1.0}};
-}
-
-// Hands a new screen list to the offscreen platform and delivers the screen
-// events it queues, so the real QScreen signals have fired on return.
-bool applyScreens(const QJsonArray &screens)
-{
-    using SetConfiguration = void (*)(const QJsonObject &, QPlatformNativeInterface *);
-    QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
-    if (!native)
-        return false;
-    auto set = reinterpret_cast<SetConfiguration>(
-        reinterpret_cast<quintptr>(native->nativeResourceForIntegration("setConfiguration")));
-    if (!set)
-        return false;
-    set(QJsonObject{{QStringLiteral("screens"), screens}}, native);
-    QWindowSystemInterface::flushWindowSystemEvents();
-    return true;
 }
 
 QScreen *screenNamed(const QString &name)
@@ -287,7 +270,7 @@ void TestDisplayTopology::initTestCase()
 
 void TestDisplayTopology::init()
 {
-    QVERIFY(applyScreens(m_initialScreens));
+    QVERIFY(applyEmulatedScreens(m_initialScreens));
     QCOMPARE(QGuiApplication::screens().size(), 2);
 }
 
@@ -295,7 +278,7 @@ void TestDisplayTopology::cleanup()
 {
     while (!m_fakes.isEmpty())
         removeFakeScreen(m_fakes.constLast());
-    QVERIFY(applyScreens(m_initialScreens));
+    QVERIFY(applyEmulatedScreens(m_initialScreens));
 }
 
 FakePlatformScreen *TestDisplayTopology::addFakeScreen(const QString &manufacturer,
@@ -422,7 +405,7 @@ void TestDisplayTopology::identifierOfScreenName()
     Recorder recorder(&adapter);
     QJsonArray screens = m_initialScreens;
     screens.append(screenConfig(name, 3200, 0, 800, 600));
-    QVERIFY(applyScreens(screens));
+    QVERIFY(applyEmulatedScreens(screens));
 
     QScreen *screen = screenNamed(name);
     QVERIFY(screen);
@@ -492,7 +475,7 @@ void TestDisplayTopology::screenAddedAnnouncedAfterRefresh()
     Recorder recorder(&adapter);
     QJsonArray screens = m_initialScreens;
     screens.append(screenConfig(QStringLiteral("Extra"), 3200, 0, 1024, 768));
-    QVERIFY(applyScreens(screens));
+    QVERIFY(applyEmulatedScreens(screens));
 
     const QString id = independentId(QString(), QString(), QString(), QStringLiteral("Extra"));
     QCOMPARE(recorder.sequence(), (QStringList{kDisplaysChanged, kAdded + u':' + id}));
@@ -515,7 +498,7 @@ void TestDisplayTopology::screenAddedAnnouncedAfterRefresh()
     // The new screen is watched: moving it is reported under its identifier.
     recorder.clear();
     screens[2] = screenConfig(QStringLiteral("Extra"), 3300, 50, 1024, 768);
-    QVERIFY(applyScreens(screens));
+    QVERIFY(applyEmulatedScreens(screens));
     QCOMPARE(recorder.perDisplay(), QStringList{kGeometry + u':' + id});
 }
 
@@ -540,7 +523,7 @@ void TestDisplayTopology::screenRemovedAnnouncedWithItsIdentifier()
     const QString id = DisplayTopologyAdapter::stableIdFor(departing);
     const auto departingAddress = reinterpret_cast<quintptr>(departing);
 
-    QVERIFY(applyScreens(QJsonArray{m_initialScreens.at(1 - removedIndex)}));
+    QVERIFY(applyEmulatedScreens(QJsonArray{m_initialScreens.at(1 - removedIndex)}));
 
     QCOMPARE(recorder.sequence(), (QStringList{kDisplaysChanged, kRemoved + u':' + id}));
     const QString problem = recorder.orderProblem();
@@ -561,7 +544,7 @@ void TestDisplayTopology::lastScreenRemovedLeavesEmptyList()
 {
     DisplayTopologyAdapter adapter;
     Recorder recorder(&adapter);
-    QVERIFY(applyScreens(QJsonArray{}));
+    QVERIFY(applyEmulatedScreens(QJsonArray{}));
     QCOMPARE(QGuiApplication::screens().size(), 0);
     QVERIFY(adapter.displays().isEmpty());
     QCOMPARE(recorder.perDisplay(),
@@ -596,7 +579,7 @@ void TestDisplayTopology::geometryChange()
     Recorder recorder(&adapter);
     const QString id = DisplayTopologyAdapter::stableIdFor(screenNamed(QStringLiteral("Right")));
 
-    QVERIFY(applyScreens(QJsonArray{
+    QVERIFY(applyEmulatedScreens(QJsonArray{
         m_initialScreens.at(0), screenConfig(QStringLiteral("Right"), geometry.x(), geometry.y(),
                                              geometry.width(), geometry.height())}));
 
@@ -641,7 +624,7 @@ void TestDisplayTopology::logicalDpiChange()
     const QString leftId = DisplayTopologyAdapter::stableIdFor(screenNamed(QStringLiteral("Left")));
 
     QVERIFY(
-        applyScreens(QJsonArray{m_initialScreens.at(0), screenConfig(QStringLiteral("Right"), 1920,
+        applyEmulatedScreens(QJsonArray{m_initialScreens.at(0), screenConfig(QStringLiteral("Right"), 1920,
                                                                      0, 1280, 1024, logicalDpi)}));
 
     const QString problem = recorder.orderProblem();
@@ -732,9 +715,9 @@ void TestDisplayTopology::reconnectedScreenKeepsIdentifier()
     Recorder recorder(&adapter);
     const QString id = DisplayTopologyAdapter::stableIdFor(screenNamed(QStringLiteral("Right")));
 
-    QVERIFY(applyScreens(QJsonArray{m_initialScreens.at(0)}));
+    QVERIFY(applyEmulatedScreens(QJsonArray{m_initialScreens.at(0)}));
     // Back at another place and another scale: the identifier depends on neither.
-    QVERIFY(applyScreens(QJsonArray{
+    QVERIFY(applyEmulatedScreens(QJsonArray{
         m_initialScreens.at(0), screenConfig(QStringLiteral("Right"), -1280, 0, 1280, 1024, 144)}));
 
     QCOMPARE(recorder.perDisplay(), (QStringList{kRemoved + u':' + id, kAdded + u':' + id}));
@@ -780,8 +763,8 @@ void TestDisplayTopology::destroyedAdapterStopsListening()
     // connection that outlived it).
     QJsonArray screens = m_initialScreens;
     screens.append(screenConfig(QStringLiteral("Extra"), 3200, 0, 800, 600));
-    QVERIFY(applyScreens(screens));
-    QVERIFY(applyScreens(QJsonArray{
+    QVERIFY(applyEmulatedScreens(screens));
+    QVERIFY(applyEmulatedScreens(QJsonArray{
         m_initialScreens.at(0), screenConfig(QStringLiteral("Right"), 1920, 0, 1280, 1024, 144)}));
     QCOMPARE(spy.count(), 0);
 }
@@ -860,7 +843,7 @@ void TestDisplayTopology::randomizedTopology()
         } else {
             continue;
         }
-        QVERIFY(applyScreens(toJson(current)));
+        QVERIFY(applyEmulatedScreens(toJson(current)));
 
         const QString where = QStringLiteral("step %1: ").arg(step);
         const QStringList perDisplay = recorder.perDisplay();

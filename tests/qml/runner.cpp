@@ -1,10 +1,8 @@
-// Qt Quick Test runner: the native objects of the program, published under the
-// same names as in the program, plus the test helpers.
+// Qt Quick Test runner: the native objects of the program, wired and published
+// exactly as the program does it, plus the test helpers.
 
 #include "application_identity.h"
-#include "display_topology.h"
-#include "native_overlay_window.h"
-#include "overlay_controller.h"
+#include "native_objects.h"
 #include "test_support.h"
 
 #include <QGuiApplication>
@@ -20,34 +18,20 @@ public slots:
     void applicationAvailable()
     {
         applyApplicationIdentity();
-        qmlRegisterType<NativeOverlayWindow>("ZRNCalipers.Native", 1, 0, "NativeOverlayWindow");
-        m_topology = std::make_unique<DisplayTopologyAdapter>();
-        m_controller = std::make_unique<OverlayController>();
-        QObject::connect(m_topology.get(), &DisplayTopologyAdapter::displayScaleChanged,
-                         m_controller.get(), &OverlayController::handleDisplayInvalidated);
-        QObject::connect(m_topology.get(), &DisplayTopologyAdapter::displayRemoved,
-                         m_controller.get(), &OverlayController::handleDisplayInvalidated);
+        m_nativeObjects = std::make_unique<NativeObjects>();
     }
 
     void qmlEngineAvailable(QQmlEngine *engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-        engine->rootContext()->setContextProperty(QStringLiteral("displayTopology"),
-                                                  m_topology.get());
-        engine->rootContext()->setContextProperty(QStringLiteral("overlayController"),
-                                                  m_controller.get());
+        m_nativeObjects->publish(*engine->rootContext());
         engine->rootContext()->setContextProperty(QStringLiteral("testSupport"), &m_support);
     }
 
-    void cleanupTestCase()
-    {
-        m_controller.reset();
-        m_topology.reset();
-    }
+    void cleanupTestCase() { m_nativeObjects.reset(); }
 
 private:
-    std::unique_ptr<DisplayTopologyAdapter> m_topology;
-    std::unique_ptr<OverlayController> m_controller;
+    std::unique_ptr<NativeObjects> m_nativeObjects;
     TestSupport m_support;
 };
 

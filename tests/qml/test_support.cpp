@@ -1,23 +1,14 @@
 #include "test_support.h"
 
-#include <QGuiApplication>
+#include "screen_emulation.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
-#include <qpa/qplatformnativeinterface.h>
 
 TestSupport::TestSupport(QObject *parent) : QObject(parent) {}
 
 bool TestSupport::setScreens(const QVariantList &screens)
 {
-    using SetConfiguration = void (*)(const QJsonObject &, QPlatformNativeInterface *);
-    QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
-    if (!native)
-        return false;
-    // The offscreen platform hands the function out as a plain pointer.
-    void *resource = native->nativeResourceForIntegration("setConfiguration");
-    auto set = reinterpret_cast<SetConfiguration>(reinterpret_cast<quintptr>(resource));
-    if (!set)
-        return false;
     QJsonArray list;
     for (const QVariant &v : screens) {
         QJsonObject s = QJsonObject::fromVariantMap(v.toMap());
@@ -28,6 +19,5 @@ bool TestSupport::setScreens(const QVariantList &screens)
             s.insert(QStringLiteral("dpr"), 1);
         list.append(s);
     }
-    set(QJsonObject{{QStringLiteral("screens"), list}}, native);
-    return true;
+    return applyEmulatedScreens(list);
 }

@@ -1,0 +1,144 @@
+// The program's wiring of its native objects, on the offscreen platform's
+// emulated screens: a display that is unplugged or rescaled drops the reference
+// drawn on it, and only that one; both objects reach QML under their names.
+
+#include "native_objects.h"
+#include "screen_emulation.h"
+
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+QJsonObject screenConfig(const QString &name, int x, int width, int logicalDpi)
+{
+    return QJsonObject{{QStringLiteral("name"), name},
+                       {QStringLiteral("x"), x},
+                       {QStringLiteral("y"), 0},
+                       {QStringLiteral("width"), width},
+                       {QStringLiteral("height"), 1024},
+                       {QStringLiteral("logicalDpi"), logicalDpi},
+                       {QStringLiteral("logicalBaseDpi"), 96},
+                       {QStringLiteral("dpr"), 1.0}};
+}
+
+const QJsonArray kTwoScreens{screenConfig(QStringLiteral("Left"), 0, 1920, 96),
+                             screenConfig(QStringLiteral("Right"), 1920, 1280, 96)};
+
+QScreen *screenNamed(const QString &name)
+{
+    const auto screens = QGuiApplication::screens();
+    for (QScreen *screen : screens) {
+        if (screen->name() == name)
+            return screen;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestNativeObjects : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void displayChangeDropsItsReference_data();
+    void displayChangeDropsItsReference();
+    void publishedToQml();
+
+private:
+    std::unique_ptr<NativeObjects> m_objects;
+};
+
+void TestNativeObjects::init()
+{
+    QVERIFY(applyEmulatedScreens(kTwoScreens));
+    QCOMPARE(QGuiApplication::screens().size(), 2);
+    m_objects = std::make_unique<NativeObjects>();
+}
+
+void TestNativeObjects::displayChangeDropsItsReference_data()
+{
+    QTest::addColumn<QString>("referenceScreen");
+    QTest::addColumn<QJsonArray>("screensAfter");
+    QTest::addColumn<bool>("dropped");
+
+    const QJsonObject left = kTwoScreens.at(0).toObject();
+    const QJsonObject right = kTwoScreens.at(1).toObject();
+    const QJsonObject rightRescaled = screenConfig(QStringLiteral("Right"), 1920, 1280, 144);
+    const QJsonObject leftRescaled = screenConfig(QStringLiteral("Left"), 0, 1920, 120);
+
+    QTest::newRow("its display unplugged") << "Right" << QJsonArray{left} << true;
+    QTest::newRow("its display rescaled") << "Right" << QJsonArray{left, rightRescaled} << true;
+    QTest::newRow("another display unplugged") << "Left" << QJsonArray{left} << false;
+    QTest::newRow("another display rescaled") << "Left" << QJsonArray{left, rightRescaled} << false;
+    QTest::newRow("primary display rescaled") << "Left" << QJsonArray{leftRescaled, right} << true;
+    QTest::newRow("its display moved")
+        << "Right" << QJsonArray{left, screenConfig(QStringLiteral("Right"), 2000, 1280, 96)}
+        << false;
+}
+
+void TestNativeObjects::displayChangeDropsItsReference()
+{
+    QFETCH(QString, referenceScreen);
+    QFETCH(QJsonArray, screensAfter);
+    QFETCH(bool, dropped);
+
+    QScreen *screen = screenNamed(referenceScreen);
+    QVERIFY(screen);
+    OverlayController &controller = m_objects->overlayController();
+    const QString id = DisplayTopologyAdapter::stableIdFor(screen);
+    QVERIFY(controller.addMeasurement(QStringLiteral("reference"), id, screen->logicalDotsPerInch(),
+                                      screen->devicePixelRatio(), 100, 300, 200,
+                                      QStringLiteral("#2dd4bf"), 1000)
+            != 0);
+    QCOMPARE(controller.referenceChoices().size(), 1);
+
+    QSignalSpy messages(&controller, &OverlayController::transientMessage);
+    QVERIFY(applyEmulatedScreens(screensAfter));
+
+    QCOMPARE(controller.referenceChoices().isEmpty(), dropped);
+    QCOMPARE(messages.size(), dropped ? 1 : 0);
+    if (dropped) {
+        QCOMPARE(messages.at(0).at(0).toString(),
+                 QStringLiteral("Display topology or DPI changed. Draw a new reference on that "
+                                "display."));
+    }
+    // The caliper itself stays, whatever happened to its display.
+    QCOMPARE(controller.measurements().size(), 1);
+}
+
+void TestNativeObjects::publishedToQml()
+{
+    QQmlEngine engine;
+    m_objects->publish(*engine.rootContext());
+    QQmlComponent component(&engine);
+    component.setData("import QtQml\n"
+                      "import ZRNCalipers.Native 1.0\n"
+                      "QtObject {\n"
+                      "    property var topology: displayTopology\n"
+                      "    property var controller: overlayController\n"
+                      "    property int displayCount: displayTopology.displays.length\n"
+                      "    property var window: NativeOverlayWindow { }\n"
+                      "}\n",
+                      QUrl());
+    std::unique_ptr<QObject> object(component.create());
+    QVERIFY2(object, qPrintable(component.errorString()));
+    QCOMPARE(object->property("topology").value<QObject *>(), &m_objects->displayTopology());
+    QCOMPARE(object->property("controller").value<QObject *>(), &m_objects->overlayController());
+    QCOMPARE(object->property("displayCount").toInt(), 2);
+    QVERIFY(object->property("window").value<QObject *>()->inherits("NativeOverlayWindow"));
+}
+
+QTEST_MAIN(TestNativeObjects)
+
+#include "tst_nativeobjects.moc"
