@@ -935,6 +935,12 @@ void TestOverlayController::bazett_data()
     QTest::newRow("infinite rate") << 400.0 << kInf << "rate" << 0.0;
     QTest::newRow("overflowing correction") << 1e300 << 1e-300 << "rr" << 0.0;
     QTest::newRow("rate too small for an rr") << 400.0 << 1e-310 << "rate" << 0.0;
+    QTest::newRow("rate 75") << 400.0 << 75.0 << "rate" << 400.0 / std::sqrt(0.8);
+    QTest::newRow("rate 150, QT 360") << 360.0 << 150.0 << "rate" << 360.0 / std::sqrt(0.4);
+    QTest::newRow("Rate 60 is an rr of 60 ms") << 400.0 << 60.0 << "Rate" << 400.0 / std::sqrt(0.06);
+    QTest::newRow("rr 0") << 400.0 << 0.0 << "rr" << 0.0;
+    QTest::newRow("infinite rr") << 400.0 << kInf << "rr" << 0.0;
+    QTest::newRow("qt 0") << 0.0 << 60.0 << "rate" << 0.0;
 }
 
 void TestOverlayController::bazett()

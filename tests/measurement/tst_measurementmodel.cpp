@@ -268,8 +268,6 @@ private slots:
     void rrIntervalMsFromRate();
     void bazettCorrectedQtMs_data();
     void bazettCorrectedQtMs();
-    void qtcFromTypedValue_data();
-    void qtcFromTypedValue();
 
     void displayMatching_data();
     void displayMatching();
@@ -409,41 +407,6 @@ void TestMeasurementModel::bazettCorrectedQtMs()
     QCOMPARE(qtc.has_value(), hasValue);
     if (hasValue)
         QVERIFY2(closeTo(*qtc, qtcMs), QByteArray::number(*qtc, 'g', 17));
-}
-
-void TestMeasurementModel::qtcFromTypedValue_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<double>("typed");
-    QTest::addColumn<double>("qtMs");
-    QTest::addColumn<double>("qtcMs"); // 0: no QTc
-    QTest::newRow("rate 60, QT 400") << "rate" << 60.0 << 400.0 << 400.0;
-    QTest::newRow("rr 640, QT 400") << "rr" << 640.0 << 400.0 << 500.0;
-    QTest::newRow("rate 75, QT 400") << "rate" << 75.0 << 400.0 << 400.0 / std::sqrt(0.8);
-    QTest::newRow("rate 150, QT 360") << "rate" << 150.0 << 360.0 << 360.0 / std::sqrt(0.4);
-    QTest::newRow("rate 0") << "rate" << 0.0 << 400.0 << 0.0;
-    QTest::newRow("rate negative") << "rate" << -60.0 << 400.0 << 0.0;
-    QTest::newRow("rate NaN") << "rate" << kNaN << 400.0 << 0.0;
-    QTest::newRow("rate subnormal") << "rate" << 1e-310 << 400.0 << 0.0;
-    QTest::newRow("rr 0") << "rr" << 0.0 << 400.0 << 0.0;
-    QTest::newRow("rr +inf") << "rr" << kInf << 400.0 << 0.0;
-    QTest::newRow("rate, QT 0") << "rate" << 60.0 << 0.0 << 0.0;
-    // Only the exact text "rate" means a heart rate; anything else is an RR interval.
-    QTest::newRow("mode Rate is RR") << "Rate" << 60.0 << 400.0 << 400.0 / std::sqrt(0.06);
-}
-
-void TestMeasurementModel::qtcFromTypedValue()
-{
-    QFETCH(QString, mode);
-    QFETCH(double, typed);
-    QFETCH(double, qtMs);
-    QFETCH(double, qtcMs);
-    // The controller's combination of the two conversions.
-    const std::optional<double> rr = mode == QLatin1String("rate")
-                                         ? MeasurementModel::rrIntervalMsFromRate(typed)
-                                         : std::optional<double>(typed);
-    const double qtc = rr ? MeasurementModel::bazettCorrectedQtMs(qtMs, *rr).value_or(0.0) : 0.0;
-    QVERIFY2(qtcMs == 0.0 ? qtc == 0.0 : closeTo(qtc, qtcMs), QByteArray::number(qtc, 'g', 17));
 }
 
 // ---- Refusal rules and id sequencing ---------------------------------------------------------

@@ -1,9 +1,17 @@
 # Shared by the process tests: start the program and find its control panel.
 
 # Waits (at most 30 s) for a visible window whose title is exactly $1 and
-# prints its id.
+# prints its id. A search can die with an X error (BadWindow) when a window it
+# looks at is destroyed meanwhile, as happens while the program creates its
+# windows; the search is then simply repeated until the deadline.
 find_window() {
-    timeout 30 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
+    local deadline=$((SECONDS + 30)) found=""
+    while ((SECONDS < deadline)); do
+        found=$(xdotool search --onlyvisible --name "^$1\$" 2> /dev/null | head -n 1 || true)
+        [[ -n "$found" ]] && { echo "$found"; return 0; }
+        sleep 0.1
+    done
+    return 1
 }
 
 # Waits (at most 30 s) for the background process $1 of this shell to end
@@ -21,6 +29,6 @@ start_with_panel() {
     "$1" &
     pid=$!
     trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true' EXIT
-    panel=$(find_window "ZRN Calipers")
+    panel=$(find_window "ZRN Calipers" || true)
     [[ -n "$panel" ]] || { echo "no control panel appeared" >&2; exit 1; }
 }
