@@ -188,23 +188,7 @@ quint64 OverlayController::addMeasurement(const QString &kind, const QString &di
     // At most one Reference and one QT/QTc caliper: a new one replaces all
     // earlier calipers of its kind, and that stays done even if the new one
     // is refused below.
-    bool replacedAny = false;
-    if (caliperKind == zrn::CaliperKind::Reference || caliperKind == zrn::CaliperKind::Qtc) {
-        std::vector<std::uint64_t> sameKind;
-        for (const zrn::Caliper &caliper : m_model.calipers()) {
-            if (caliper.kind == caliperKind)
-                sameKind.push_back(caliper.id);
-        }
-        for (const std::uint64_t id : sameKind) {
-            m_model.remove(id);
-            m_visuals.remove(id);
-            replacedAny = true;
-            if (m_selectedId != 0 && m_selectedId == id) {
-                m_selectedId = 0;
-                emit selectedIdChanged();
-            }
-        }
-    }
+    const bool replacedAny = replaceSameKind(caliperKind);
 
     const auto added = m_model.addCaliper(
         caliperKind, zrn::DisplayIdentity{displayId.toStdString(), logicalDpi, devicePixelRatio},
@@ -223,8 +207,7 @@ quint64 OverlayController::addMeasurement(const QString &kind, const QString &di
         const zrn::MeasurementError error = m_model.replaceReference(id, referenceDurationMs);
         if (error != zrn::MeasurementError::NoError) {
             // The id stays used up; ids are never given out twice.
-            m_model.remove(id);
-            m_visuals.remove(id);
+            removeWithGeometry(id);
             emit transientMessage(errorLabel(error));
             if (replacedAny)
                 emit measurementsChanged();
@@ -292,12 +275,43 @@ void OverlayController::nudgeSelected(double logicalPixels)
 
 void OverlayController::removeSelected()
 {
-    if (!m_model.remove(m_selectedId))
+    if (!removeWithGeometry(m_selectedId))
         return;
-    m_visuals.remove(m_selectedId);
+    deselect(m_selectedId);
+    emit measurementsChanged();
+}
+
+bool OverlayController::removeWithGeometry(quint64 id)
+{
+    if (!m_model.remove(id))
+        return false;
+    m_visuals.remove(id);
+    return true;
+}
+
+void OverlayController::deselect(quint64 id)
+{
+    if (m_selectedId == 0 || m_selectedId != id)
+        return;
     m_selectedId = 0;
     emit selectedIdChanged();
-    emit measurementsChanged();
+}
+
+bool OverlayController::replaceSameKind(zrn::CaliperKind kind)
+{
+    if (kind != zrn::CaliperKind::Reference && kind != zrn::CaliperKind::Qtc)
+        return false;
+    // Collected first: removing while walking the model would skip calipers.
+    std::vector<std::uint64_t> sameKind;
+    for (const zrn::Caliper &caliper : m_model.calipers()) {
+        if (caliper.kind == kind)
+            sameKind.push_back(caliper.id);
+    }
+    for (const std::uint64_t id : sameKind) {
+        removeWithGeometry(id);
+        deselect(id);
+    }
+    return !sameKind.empty();
 }
 
 void OverlayController::clear()
@@ -347,6 +361,50 @@ double OverlayController::calculateBazettQtc(double qtMs, double rateOrRrValue,
     return qtc ? *qtc : 0.0;
 }
 
+OverlayController::RowTexts OverlayController::rowTexts(const zrn::Caliper &caliper,
+                                                        const zrn::MeasurementResult &result,
+                                                        bool activeReference,
+                                                        double referenceDuration)
+{
+    const bool measured = result.error == zrn::MeasurementError::NoError;
+    const QString errorText = errorLabel(result.error);
+    RowTexts texts;
+    const QString pixels = pixelText(caliper.width);
+    switch (caliper.kind) {
+    case zrn::CaliperKind::Qtc:
+        texts.summary = measured ? QStringLiteral("QT %1 ms; QTc requires RR")
+                                       .arg(twoDecimalsText(result.intervalMs))
+                                 : errorText;
+        texts.overlayLabel = kQtcOverlayLabel;
+        break;
+    case zrn::CaliperKind::Reference:
+        if (activeReference) {
+            texts.summary = QStringLiteral("%1 ms reference").arg(durationText(referenceDuration));
+            texts.overlayLabel
+                = QStringLiteral("Ref: %1 ms\n(%2)").arg(durationText(referenceDuration), pixels);
+        } else {
+            texts.summary = kInactiveReference;
+            texts.overlayLabel = pixels;
+        }
+        break;
+    default:
+        if (measured) {
+            // "%1 ms · %2 BPM" with a middle dot.
+            texts.summary
+                = QStringLiteral("%1 ms \u00B7 %2 BPM")
+                      .arg(twoDecimalsText(result.intervalMs), oneDecimalText(result.rateBpm));
+            texts.overlayLabel = QStringLiteral("%1 ms\n%2 bpm")
+                                     .arg(wholeText(result.intervalMs), wholeText(result.rateBpm));
+        } else {
+            texts.summary = errorText;
+            texts.overlayLabel = pixels;
+        }
+        break;
+    }
+
+    return texts;
+}
+
 QVariantMap OverlayController::rowFor(const zrn::Caliper &caliper) const
 {
     const VisualCaliper visual = m_visuals.value(caliper.id);
@@ -357,47 +415,13 @@ QVariantMap OverlayController::rowFor(const zrn::Caliper &caliper) const
     zrn::MeasurementResult result;
     if (!isReferenceKind)
         result = m_model.measure(caliper.id);
-    const bool measured = result.error == zrn::MeasurementError::NoError;
-    const QString errorText = errorLabel(result.error);
 
     const bool activeReference = reference && reference->caliperId == caliper.id;
     const bool referenceMatches = reference && caliper.display.safelyMatches(reference->display);
     const double referenceWidth = reference ? reference->widthPx : 0.0;
     const double referenceDuration = reference ? reference->durationMs : 0.0;
 
-    const QString pixels = pixelText(caliper.width);
-    QString overlayLabel;
-    QString summary;
-    switch (caliper.kind) {
-    case zrn::CaliperKind::Qtc:
-        summary = measured ? QStringLiteral("QT %1 ms; QTc requires RR")
-                                 .arg(twoDecimalsText(result.intervalMs))
-                           : errorText;
-        overlayLabel = kQtcOverlayLabel;
-        break;
-    case zrn::CaliperKind::Reference:
-        if (activeReference) {
-            summary = QStringLiteral("%1 ms reference").arg(durationText(referenceDuration));
-            overlayLabel
-                = QStringLiteral("Ref: %1 ms\n(%2)").arg(durationText(referenceDuration), pixels);
-        } else {
-            summary = kInactiveReference;
-            overlayLabel = pixels;
-        }
-        break;
-    default:
-        if (measured) {
-            // "%1 ms · %2 BPM" with a middle dot.
-            summary = QStringLiteral("%1 ms \u00B7 %2 BPM")
-                          .arg(twoDecimalsText(result.intervalMs), oneDecimalText(result.rateBpm));
-            overlayLabel = QStringLiteral("%1 ms\n%2 bpm")
-                               .arg(wholeText(result.intervalMs), wholeText(result.rateBpm));
-        } else {
-            summary = errorText;
-            overlayLabel = pixels;
-        }
-        break;
-    }
+    const RowTexts texts = rowTexts(caliper, result, activeReference, referenceDuration);
 
     QVariantMap row;
     row.insert(QStringLiteral("id"), QVariant::fromValue<quint64>(caliper.id));
@@ -414,7 +438,7 @@ QVariantMap OverlayController::rowFor(const zrn::Caliper &caliper) const
     row.insert(QStringLiteral("referenceMatches"), referenceMatches);
     row.insert(QStringLiteral("referenceWidth"), referenceWidth);
     row.insert(QStringLiteral("referenceDuration"), referenceDuration);
-    row.insert(QStringLiteral("overlayLabel"), overlayLabel);
-    row.insert(QStringLiteral("result"), summary);
+    row.insert(QStringLiteral("overlayLabel"), texts.overlayLabel);
+    row.insert(QStringLiteral("result"), texts.summary);
     return row;
 }

@@ -76,7 +76,25 @@ public:
 private:
     friend class TestOverlayController;
 
+    // The two texts of a row: the label box and the one-line summary.
+    struct RowTexts
+    {
+        QString overlayLabel;
+        QString summary;
+    };
+
     [[nodiscard]] QVariantMap rowFor(const zrn::Caliper &caliper) const;
+    [[nodiscard]] static RowTexts rowTexts(const zrn::Caliper &caliper,
+                                           const zrn::MeasurementResult &result,
+                                           bool activeReference, double referenceDuration);
+    // Removes a caliper from the model together with its geometry; false when
+    // no caliper has the id.
+    bool removeWithGeometry(quint64 id);
+    // Clears the selection when it names the caliper.
+    void deselect(quint64 id);
+    // Removes every caliper of a kind that may exist only once (Reference,
+    // QT/QTc); true when any went.
+    bool replaceSameKind(zrn::CaliperKind kind);
     // Makes the caliper the reference for the duration, or reports why not.
     void replaceReference(quint64 id, double durationMs);
 
