@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Window
@@ -12,8 +14,18 @@ Pane {
     required property var controller
     required property var appState
     required property var addCaliper
+    // The theme of every window, owned by the control panel.
+    required property ThemePalette themePalette
 
-    // The swatch whose tooltip is pending or shown, and its text.
+    // The theme column that the panel state's dark mode chooses.
+    readonly property ThemeColors theme: appState && appState.darkMode ? themePalette.dark
+                                                                        : themePalette.light
+
+    // Height the status line adds to the panel while it shows a message.
+    readonly property real statusHeight: statusLine.visible
+                                         ? statusLine.height + metrics.sectionSpacing : 0
+
+    // The swatch or help badge whose tooltip is pending or shown, and its text.
     property Item tooltipAnchor: null
     property string tooltipText: ""
 
@@ -53,19 +65,11 @@ Pane {
         readonly property int swatchSpacing: 2
     }
 
-    // Theme roles and the palette's own colours; each is [light, dark].
-    readonly property QtObject theme: QtObject {
+    // The palette's own colours beside the theme; each is [light, dark].
+    QtObject {
+        id: look
         readonly property bool dark: root.appState ? root.appState.darkMode : false
         function pick(pair) { return dark ? pair[1] : pair[0] }
-        readonly property color panelColor: pick(["#f3f8f6", "#081311"])
-        readonly property color controlColor: pick(["#ffffff", "#102620"])
-        readonly property color hoverColor: pick(["#dcece7", "#183f38"])
-        readonly property color selectedColor: pick(["#cce9e2", "#164e46"])
-        readonly property color primaryText: pick(["#17342e", "#e7f5f1"])
-        readonly property color secondaryText: pick(["#526f68", "#8fb5ac"])
-        readonly property color themeBorder: pick(["#adc8c0", "#285247"])
-        readonly property color accent: pick(["#0f766e", "#5eead4"])
-
         readonly property color warningFill: pick(["#fde8ea", "#351d22"])
         readonly property color warningHoverFill: pick(["#f9d6da", "#46262d"])
         readonly property color warningOutline: pick(["#d45b68", "#a54d5c"])
@@ -82,8 +86,9 @@ Pane {
     padding: metrics.padding
     background: Rectangle { color: root.theme.panelColor }
 
-    // Delayed tooltip of the colour swatches. A hide request counts only for
-    // the swatch that owns the tooltip.
+    // The delayed tooltip of the colour swatches and the help badges. A show
+    // request takes over the anchor and restarts the delay; a hide request
+    // counts only for the item that owns the tooltip.
     function requestToolTip(anchorItem, text, show) {
         if (show) {
             tooltipAnchor = anchorItem
@@ -94,19 +99,21 @@ Pane {
         if (anchorItem !== tooltipAnchor)
             return
         tooltipDelay.stop()
-        swatchTip.hide()
+        toolTipWindow.hide()
         tooltipAnchor = null
     }
 
-    function showSwatchTip() {
+    // Beside the anchor, flipped to its left where it would cross the right
+    // edge of the screen's available area, then kept inside that area.
+    function showToolTip() {
         const anchor = tooltipAnchor
         if (!anchor)
             return
         const owner = anchor.Window.window
         if (owner)
-            swatchTip.screen = owner.screen
+            toolTipWindow.screen = owner.screen
         const tipWidth = metrics.tooltipWidth
-        const tipHeight = swatchTip.height
+        const tipHeight = toolTipWindow.logicalHeight
         const vertical = Math.round((anchor.height - tipHeight) / 2)
         let p = anchor.mapToGlobal(anchor.width + metrics.tooltipGap, vertical)
         let px = p.x
@@ -121,10 +128,10 @@ Pane {
             px = Math.max(area.x, Math.min(px, area.x + area.width - tipWidth))
             py = Math.max(area.y, Math.min(py, area.y + area.height - tipHeight))
         }
-        swatchTip.x = px
-        swatchTip.y = py
-        swatchTip.show()
-        swatchTip.raise()
+        toolTipWindow.x = px
+        toolTipWindow.y = py
+        toolTipWindow.show()
+        toolTipWindow.raise()
     }
 
     // The available area of the screen that shows a window, in global logical
@@ -163,7 +170,7 @@ Pane {
     Timer {
         id: tooltipDelay
         interval: root.metrics.tooltipDelayMs
-        onTriggered: root.showSwatchTip()
+        onTriggered: root.showToolTip()
     }
 
     Timer {
@@ -182,6 +189,18 @@ Pane {
         }
     }
 
+    // Another program (or any other window that takes the keyboard) became
+    // active: an open list closes, as lists do.
+    Connections {
+        target: root.Window.window
+        ignoreUnknownSignals: true
+        function onActiveChanged() {
+            const window = root.Window.window
+            if (window && !window.active)
+                durationBox.popup.close()
+        }
+    }
+
     component SectionLabel: Text {
         width: parent ? parent.width : implicitWidth
         color: root.theme.secondaryText
@@ -193,6 +212,25 @@ Pane {
         Accessible.name: text
     }
 
+    // A window of its own for what must extend beyond the panel (tooltips, the
+    // duration list): frameless, on top, never focused, transparent around its
+    // rounded content. X11 keeps a window's device-pixel size when it moves onto
+    // a display of another scale; re-applying the logical size restores it.
+    component PopupWindow: Window {
+        id: popupWindow
+        property real logicalWidth: 0
+        property real logicalHeight: 0
+        flags: Qt.ToolTip | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
+               | Qt.WindowDoesNotAcceptFocus
+        color: "transparent"
+        width: logicalWidth
+        height: logicalHeight
+        onScreenChanged: {
+            width = Qt.binding(() => popupWindow.logicalWidth)
+            height = Qt.binding(() => popupWindow.logicalHeight)
+        }
+    }
+
     // A rounded tooltip body: the text on the tooltip fill, inset by 10.
     // Sized by itself rather than by its window, whose content size is only
     // known once shown: the window takes its height from the wrapped text.
@@ -202,9 +240,9 @@ Pane {
         width: root.metrics.tooltipWidth
         height: textHeight + 2 * root.metrics.tooltipPadding
         radius: 8
-        color: root.theme.tooltipFill
+        color: look.tooltipFill
         border.width: 1
-        border.color: root.theme.tooltipOutline
+        border.color: look.tooltipOutline
         Text {
             id: tipText
             x: root.metrics.tooltipPadding
@@ -212,7 +250,7 @@ Pane {
             width: parent.width - 2 * root.metrics.tooltipPadding
             wrapMode: Text.Wrap
             font.pixelSize: 11
-            color: root.theme.tooltipText
+            color: look.tooltipText
         }
     }
 
@@ -223,7 +261,8 @@ Pane {
         readonly property bool pointerHovered: buttonHover.hovered
         readonly property bool badgeHovered: badgeArea.containsMouse
         readonly property Item badge: helpBadge
-        readonly property Window helpTip: helpTipWindow
+        // The tooltip window that shows the help text (shared by the palette).
+        readonly property Window helpTip: toolTipWindow
 
         height: root.metrics.buttonHeight
         implicitHeight: root.metrics.buttonHeight
@@ -250,7 +289,7 @@ Pane {
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
                 elide: Text.ElideRight
-                color: paletteButton.warning ? root.theme.warningText : root.theme.primaryText
+                color: paletteButton.warning ? look.warningText : root.theme.primaryText
             }
 
             Rectangle {
@@ -281,45 +320,8 @@ Pane {
                     hoverEnabled: true
                     acceptedButtons: Qt.NoButton
                     cursorShape: Qt.PointingHandCursor
-                    onContainsMouseChanged: {
-                        if (containsMouse) {
-                            helpDelay.restart()
-                        } else {
-                            helpDelay.stop()
-                            helpTipWindow.hide()
-                        }
-                    }
-                }
-
-                Timer {
-                    id: helpDelay
-                    interval: root.metrics.tooltipDelayMs
-                    onTriggered: {
-                        const p = helpBadge.mapToGlobal(helpBadge.width + root.metrics.tooltipGap,
-                                                        Math.round((helpBadge.height - helpTipWindow.height) / 2))
-                        helpTipWindow.x = p.x
-                        helpTipWindow.y = p.y
-                        helpTipWindow.show()
-                        helpTipWindow.raise()
-                    }
-                }
-
-                // A window of its own, so it may extend beyond the panel.
-                Window {
-                    id: helpTipWindow
-                    flags: Qt.ToolTip | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
-                           | Qt.WindowDoesNotAcceptFocus
-                    color: "transparent"
-                    width: root.metrics.tooltipWidth
-                    height: helpBody.textHeight + 2 * root.metrics.tooltipPadding
-                    onScreenChanged: {
-                        width = Qt.binding(() => root.metrics.tooltipWidth)
-                        height = Qt.binding(() => helpBody.textHeight + 2 * root.metrics.tooltipPadding)
-                    }
-                    TooltipBody {
-                        id: helpBody
-                        text: paletteButton.helpText
-                    }
+                    onContainsMouseChanged: root.requestToolTip(helpBadge, paletteButton.helpText,
+                                                                containsMouse)
                 }
             }
         }
@@ -327,10 +329,10 @@ Pane {
         background: Rectangle {
             radius: root.metrics.buttonRadius
             color: paletteButton.warning
-                   ? (paletteButton.pointerHovered ? root.theme.warningHoverFill : root.theme.warningFill)
+                   ? (paletteButton.pointerHovered ? look.warningHoverFill : look.warningFill)
                    : (paletteButton.pointerHovered ? root.theme.hoverColor : root.theme.controlColor)
             border.width: 1
-            border.color: paletteButton.warning ? root.theme.warningOutline
+            border.color: paletteButton.warning ? look.warningOutline
                                                 : (paletteButton.activeFocus ? root.theme.accent
                                                                              : root.theme.themeBorder)
         }
@@ -360,7 +362,7 @@ Pane {
             text: unitButton.text
             font.pixelSize: 9
             font.bold: unitButton.chosen
-            color: unitButton.chosen ? root.theme.accent : root.theme.unitText
+            color: unitButton.chosen ? root.theme.accent : look.unitText
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
         }
@@ -368,6 +370,8 @@ Pane {
             radius: 4
             color: unitButton.chosen ? root.theme.selectedColor
                                      : (unitButton.pointerHovered ? root.theme.hoverColor : "transparent")
+            border.width: unitButton.activeFocus ? 1 : 0
+            border.color: root.theme.accent
         }
     }
 
@@ -505,33 +509,30 @@ Pane {
 
             // The list lives in a window of its own (below) so that it can be
             // wider than the panel; this empty popup only carries the open state
-            // and the usual closing on Escape or a press elsewhere in the panel.
+            // and closes like a list: on Escape, and on a press anywhere outside
+            // the list, which it takes so that the control under the pointer
+            // does not act. A press in another program deactivates the panel,
+            // which closes the list as well.
             popup: Popup {
                 width: 0
                 height: 0
                 padding: 0
-                modal: false
+                modal: true
                 dim: false
                 enter: null
                 exit: null
                 background: null
                 contentItem: null
-                closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
+                closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
                 onAboutToShow: root.openDurationList()
                 onAboutToHide: durationListWindow.hide()
             }
 
-            Window {
+            PopupWindow {
                 id: durationListWindow
-                flags: Qt.ToolTip | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
-                       | Qt.WindowDoesNotAcceptFocus
-                color: "transparent"
-                width: root.metrics.listWidth
-                height: root.metrics.listHeight
-                onScreenChanged: {
-                    width = Qt.binding(() => root.metrics.listWidth)
-                    height = Qt.binding(() => root.metrics.listHeight)
-                }
+                objectName: "durationListWindow"
+                logicalWidth: root.metrics.listWidth
+                logicalHeight: root.metrics.listHeight
 
                 Rectangle {
                     anchors.fill: parent
@@ -559,12 +560,18 @@ Pane {
             readonly property bool missingInput: root.appState.qtcValue === ""
             readonly property Item input: qtcField
             visible: root.controller ? root.controller.hasQtMeasurement === true : false
+            // A hidden field must not keep the keyboard: typing would change a
+            // value the user cannot see, and the next QT/QTc caliper would use it.
+            onVisibleChanged: {
+                if (!visible)
+                    qtcField.focus = false
+            }
             width: parent.width
             height: cardColumn.implicitHeight + 16
             radius: 7
-            color: missingInput ? root.theme.warningFill : root.theme.controlColor
+            color: missingInput ? look.warningFill : root.theme.controlColor
             border.width: 1
-            border.color: missingInput ? root.theme.warningOutline : root.theme.themeBorder
+            border.color: missingInput ? look.warningOutline : root.theme.themeBorder
 
             Column {
                 id: cardColumn
@@ -576,7 +583,7 @@ Pane {
                 SectionLabel {
                     text: qsTr("QTc CORRECTION")
                     font.letterSpacing: 0.7
-                    color: qtcCard.missingInput ? root.theme.warningText : root.theme.secondaryText
+                    color: qtcCard.missingInput ? look.warningText : root.theme.secondaryText
                 }
 
                 Rectangle {
@@ -584,10 +591,10 @@ Pane {
                     height: root.metrics.qtcInputHeight
                     radius: 6
                     clip: true
-                    color: root.theme.qtcInputFill
+                    color: look.qtcInputFill
                     border.width: 1
                     border.color: qtcField.activeFocus ? root.theme.accent
-                                                       : (qtcCard.missingInput ? root.theme.warningOutline
+                                                       : (qtcCard.missingInput ? look.warningOutline
                                                                                : root.theme.themeBorder)
 
                     Row {
@@ -611,17 +618,33 @@ Pane {
                             horizontalAlignment: TextInput.AlignHCenter
                             verticalAlignment: TextInput.AlignVCenter
                             placeholderText: qsTr("Enter value")
-                            placeholderTextColor: qtcCard.missingInput ? root.theme.warningText
-                                                                       : root.theme.secondaryText
+                            // The style's placeholder is elided in this narrow field and
+                            // vanishes with focus; the one below stays whole until typing.
+                            placeholderTextColor: "transparent"
+                            enabled: qtcCard.visible
                             inputMethodHints: Qt.ImhDigitsOnly
                             maximumLength: 5
-                            validator: IntValidator { bottom: 1; top: 99999 }
+                            // Digits only, whatever the locale: no sign, no grouping.
+                            validator: RegularExpressionValidator { regularExpression: /[0-9]{0,5}/ }
                             // Follows the panel state: Clear All empties it.
                             text: root.appState.qtcValue
                             onTextEdited: root.appState.qtcValue = text
                             Accessible.name: root.appState.qtcMode === "rate"
                                              ? qsTr("Rate in beats per minute")
                                              : qsTr("RR interval in milliseconds")
+
+                            Text {
+                                objectName: "qtcPlaceholder"
+                                anchors.fill: parent
+                                visible: qtcField.length === 0 && qtcField.preeditText === ""
+                                text: qtcField.placeholderText
+                                font.pixelSize: 11
+                                font.weight: Font.DemiBold
+                                color: qtcCard.missingInput ? look.warningText : root.theme.secondaryText
+                                horizontalAlignment: Text.AlignHCenter
+                                verticalAlignment: Text.AlignVCenter
+                                Accessible.ignored: true
+                            }
                         }
 
                         Rectangle { width: 1; height: parent.height; color: root.theme.themeBorder }
@@ -684,8 +707,21 @@ Pane {
                         border.width: swatch.chosen ? 2 : 1
                         border.color: swatch.chosen ? root.theme.accent
                                                     : (swatch.modelData.color === "#ffffff"
-                                                       ? root.theme.whiteSwatchOutline
+                                                       ? look.whiteSwatchOutline
                                                        : root.theme.themeBorder)
+                    }
+
+                    // The keyboard focus, in a ring just outside the swatch's own
+                    // outline (which already shows the chosen colour in accent).
+                    Rectangle {
+                        objectName: "focusRing"
+                        anchors.fill: parent
+                        anchors.margins: -2
+                        radius: width / 2
+                        visible: swatch.activeFocus
+                        color: "transparent"
+                        border.width: 1
+                        border.color: root.theme.accent
                     }
                 }
             }
@@ -698,32 +734,22 @@ Pane {
             visible: text !== ""
             wrapMode: Text.Wrap
             font.pixelSize: 10
-            color: root.theme.statusText
+            color: look.statusText
             Accessible.role: Accessible.StaticText
             Accessible.name: text
         }
     }
 
-    // The swatch tooltip: frameless, on top, never focused, beside its swatch.
-    Window {
-        id: swatchTip
-        objectName: "swatchTip"
-        flags: Qt.ToolTip | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
-               | Qt.WindowDoesNotAcceptFocus
+    // The one tooltip of the palette, for swatches and help badges alike.
+    PopupWindow {
+        id: toolTipWindow
+        objectName: "toolTipWindow"
         transientParent: root.Window.window
-        color: "transparent"
-        width: root.metrics.tooltipWidth
-        height: swatchBody.textHeight + 2 * root.metrics.tooltipPadding
-        // X11 keeps a window's device-pixel size across displays of other
-        // scales; re-applying the logical size restores it (as in the other
-        // popup windows of this document).
-        onScreenChanged: {
-            width = Qt.binding(() => root.metrics.tooltipWidth)
-            height = Qt.binding(() => swatchBody.textHeight + 2 * root.metrics.tooltipPadding)
-        }
+        logicalWidth: root.metrics.tooltipWidth
+        logicalHeight: toolTipBody.textHeight + 2 * root.metrics.tooltipPadding
 
         TooltipBody {
-            id: swatchBody
+            id: toolTipBody
             text: root.tooltipText
         }
     }

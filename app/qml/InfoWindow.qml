@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Window
@@ -32,18 +34,15 @@ ApplicationWindow {
         readonly property int linkButtonHeight: 32
     }
 
-    // Theme roles ([light, dark]) and the window's own colours.
-    readonly property QtObject theme: QtObject {
-        readonly property bool dark: infoWindow.darkMode
-        function pick(pair) { return dark ? pair[1] : pair[0] }
-        readonly property color panelColor: pick(["#f3f8f6", "#081311"])
-        readonly property color titleColor: pick(["#e8f0ed", "#101d1a"])
-        readonly property color controlColor: pick(["#ffffff", "#102620"])
-        readonly property color hoverColor: pick(["#dcece7", "#183f38"])
-        readonly property color primaryText: pick(["#17342e", "#e7f5f1"])
-        readonly property color secondaryText: pick(["#526f68", "#8fb5ac"])
-        readonly property color borderColor: pick(["#adc8c0", "#285247"])
-        readonly property color accent: pick(["#0f766e", "#5eead4"])
+    // The theme of every window, owned by the control panel; this window shows
+    // the column its own dark mode chooses.
+    required property ThemePalette themePalette
+    readonly property ThemeColors theme: darkMode ? themePalette.dark : themePalette.light
+
+    // The window's own colours beside the theme; each is [light, dark].
+    QtObject {
+        id: look
+        function pick(pair) { return infoWindow.darkMode ? pair[1] : pair[0] }
         readonly property color separator: pick(["#c9dbd6", "#24463e"])
         readonly property color noteFill: pick(["#e5f1ed", "#0c211c"])
         readonly property color noteOutline: pick(["#b8d1ca", "#1c493f"])
@@ -280,7 +279,7 @@ ApplicationWindow {
                 Rectangle {
                     width: parent.width
                     height: 1
-                    color: infoWindow.theme.separator
+                    color: look.separator
                 }
 
                 Text {
@@ -348,9 +347,9 @@ ApplicationWindow {
                     width: parent.width
                     height: noteText.implicitHeight + 18
                     radius: 7
-                    color: infoWindow.theme.noteFill
+                    color: look.noteFill
                     border.width: 1
-                    border.color: infoWindow.theme.noteOutline
+                    border.color: look.noteOutline
                     Text {
                         id: noteText
                         x: 9

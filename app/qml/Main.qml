@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Window
@@ -47,21 +49,17 @@ ApplicationWindow {
         readonly property int edgeMarginY: 60
     }
 
-    // Theme roles shared by the panel, the palette and the information window,
-    // followed by the panel's own colours; each is [light, dark].
-    readonly property QtObject theme: QtObject {
-        readonly property bool dark: panel.appState.darkMode
-        function pick(pair) { return dark ? pair[1] : pair[0] }
-        readonly property color panelColor: pick(["#f3f8f6", "#081311"])
-        readonly property color titleColor: pick(["#e8f0ed", "#101d1a"])
-        readonly property color controlColor: pick(["#ffffff", "#102620"])
-        readonly property color hoverColor: pick(["#dcece7", "#183f38"])
-        readonly property color selectedColor: pick(["#cce9e2", "#164e46"])
-        readonly property color primaryText: pick(["#17342e", "#e7f5f1"])
-        readonly property color secondaryText: pick(["#526f68", "#8fb5ac"])
-        readonly property color themeBorder: pick(["#adc8c0", "#285247"])
-        readonly property color accent: pick(["#0f766e", "#5eead4"])
+    // The one theme of every window; the panel state's dark mode chooses the
+    // column that the panel and its palette show.
+    ThemePalette {
+        id: themePalette
+    }
+    readonly property ThemeColors theme: appState.darkMode ? themePalette.dark : themePalette.light
 
+    // The panel window's own colours; each is [light, dark].
+    QtObject {
+        id: look
+        function pick(pair) { return panel.appState.darkMode ? pair[1] : pair[0] }
         readonly property color frameFill: pick(["#f3f8f6", "#081311"])
         readonly property color frameOutline: pick(["#a8c3bb", "#2a4841"])
         readonly property color headerFill: pick(["#e8f0ed", "#101d1a"])
@@ -72,8 +70,11 @@ ApplicationWindow {
         readonly property color separator: pick(["#c6d8d2", "#1f3732"])
     }
 
-    readonly property int currentHeight: controller && controller.hasQtMeasurement
-                                         ? metrics.panelHeightWithQtc : metrics.panelHeight
+    // The fixed heights grow by the status line while it shows a message, so
+    // that every message can be read in full.
+    readonly property int currentHeight: (controller && controller.hasQtMeasurement
+                                          ? metrics.panelHeightWithQtc : metrics.panelHeight)
+                                         + Math.ceil(controlPanel.statusHeight)
 
     width: metrics.panelWidth
     minimumWidth: metrics.panelWidth
@@ -152,9 +153,11 @@ ApplicationWindow {
 
     Component.onCompleted: positionControlPanel()
 
+    // Ends the event loop directly: a quit request would first ask every
+    // window to close, and the information window declines (it only hides).
     onClosing: (close) => {
         close.accepted = true
-        Qt.quit()
+        Qt.exit(0)
     }
 
     component HeaderButton: Button {
@@ -182,15 +185,15 @@ ApplicationWindow {
             text: headerButton.text
             font.pixelSize: 13
             font.weight: Font.DemiBold
-            color: panel.theme.headerText
+            color: look.headerText
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
         }
         background: Rectangle {
             radius: 5
-            color: headerButton.pointerHovered ? panel.theme.headerButtonHover : "transparent"
+            color: headerButton.pointerHovered ? look.headerButtonHover : "transparent"
             border.width: headerButton.activeFocus ? 1 : 0
-            border.color: panel.theme.headerButtonFocus
+            border.color: look.headerButtonFocus
         }
     }
 
@@ -198,7 +201,7 @@ ApplicationWindow {
         id: frame
         anchors.fill: parent
         radius: panel.metrics.frameRadius
-        color: panel.theme.frameFill
+        color: look.frameFill
         clip: true
 
         Column {
@@ -209,7 +212,7 @@ ApplicationWindow {
                 id: header
                 width: parent.width
                 height: panel.metrics.headerHeight
-                color: panel.theme.headerFill
+                color: look.headerFill
                 // Rounded only at the top, where it meets the frame.
                 radius: panel.metrics.frameRadius
 
@@ -263,7 +266,7 @@ ApplicationWindow {
                                 font.pixelSize: panel.metrics.titlePixelSize
                                 font.bold: true
                                 elide: Text.ElideRight
-                                color: panel.theme.headerText
+                                color: look.headerText
                             }
                             HeaderButton {
                                 id: minimizeButton
@@ -292,7 +295,7 @@ ApplicationWindow {
                                 text: qsTr("Halvern Lab")
                                 font.pixelSize: panel.metrics.subtitlePixelSize
                                 elide: Text.ElideRight
-                                color: panel.theme.subtitleText
+                                color: look.subtitleText
                             }
                             HeaderButton {
                                 id: infoButton
@@ -319,7 +322,7 @@ ApplicationWindow {
                 id: separator
                 width: parent.width
                 height: 1
-                color: panel.theme.separator
+                color: look.separator
             }
 
             ControlPanel {
@@ -329,6 +332,7 @@ ApplicationWindow {
                 height: parent.height - header.height - separator.height
                 controller: panel.controller
                 appState: panel.appState
+                themePalette: themePalette
                 addCaliper: function (tool) { panel.addCaliper(tool) }
                 // The frame behind shows the same fill with rounded corners.
                 background: null
@@ -342,13 +346,14 @@ ApplicationWindow {
         radius: panel.metrics.frameRadius
         color: "transparent"
         border.width: 1
-        border.color: panel.theme.frameOutline
+        border.color: look.frameOutline
     }
 
     InfoWindow {
         id: infoWindow
         objectName: "infoWindow"
         transientParent: panel
+        themePalette: themePalette
         darkMode: panel.appState.darkMode
     }
 

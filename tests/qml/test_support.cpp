@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLocale>
 
 TestSupport::TestSupport(QObject *parent) : QObject(parent) {}
 
@@ -20,4 +21,11 @@ bool TestSupport::setScreens(const QVariantList &screens)
         list.append(s);
     }
     return applyEmulatedScreens(list);
+}
+
+QString TestSupport::setDefaultLocale(const QString &name)
+{
+    const QString previous = QLocale().name();
+    QLocale::setDefault(QLocale(name));
+    return previous;
 }

@@ -14,4 +14,8 @@ public:
     // QGuiApplication screen signals fire. Each element: name, x, y, width,
     // height and optionally logicalDpi (base 96).
     Q_INVOKABLE bool setScreens(const QVariantList &screens);
+
+    // Makes the named locale (such as "de_DE") the default of objects created
+    // from now on, as if the system were set to it; returns the previous name.
+    Q_INVOKABLE QString setDefaultLocale(const QString &name);
 };

@@ -21,6 +21,8 @@ TestCase {
 
     property var tools: []
 
+    ThemePalette { id: testTheme }
+
     Component {
         id: hostComponent
         Window {
@@ -34,6 +36,7 @@ TestCase {
                 anchors.fill: parent
                 controller: fake
                 appState: panelState
+                themePalette: testTheme
                 addCaliper: function (tool) { testCase.tools.push(tool) }
             }
         }
@@ -347,7 +350,7 @@ TestCase {
     function tipFor(index) {
         const s = swatch(index)
         palette.requestToolTip(s, s.Accessible.name, true)
-        const tip = child("swatchTip")
+        const tip = child("toolTipWindow")
         tryVerify(() => tip.visible, 2000)
         return tip
     }
@@ -393,7 +396,7 @@ TestCase {
         palette.requestToolTip(teal, "Teal caliper color", true)
         palette.requestToolTip(green, "Green caliper color", false)
         compare(palette.tooltipAnchor, teal)
-        const tip = child("swatchTip")
+        const tip = child("toolTipWindow")
         tryVerify(() => tip.visible, 2000)
         palette.requestToolTip(teal, "Teal caliper color", false)
         verify(!tip.visible)
@@ -408,13 +411,13 @@ TestCase {
         mouseMove(teal, 10, 10)
         tryCompare(palette, "tooltipAnchor", teal)
         compare(palette.tooltipText, "Teal caliper color")
-        tryVerify(() => child("swatchTip").visible, 2000)
+        tryVerify(() => child("toolTipWindow").visible, 2000)
         mouseMove(child("swatchRow"), 60, 10)
         tryCompare(palette, "tooltipAnchor", swatch(2))
         mouseMove(child("statusLine"), 1, 1)
         mouseMove(palette, 2, 2)
         tryCompare(palette, "tooltipAnchor", null)
-        verify(!child("swatchTip").visible)
+        verify(!child("toolTipWindow").visible)
     }
 
     function test_darkTheme() {
@@ -425,5 +428,165 @@ TestCase {
         compare(button.background.color, "#102620")
         compare(button.background.border.color, "#285247")
         compare(palette.background.color, "#081311")
+    }
+
+    // ---- Faults found by use ----------------------------------------------
+
+    function test_qtcInputTakesDigitsOnly_data() {
+        const keys = [
+            { tag: "thousands comma", keys: [Qt.Key_1, Qt.Key_Comma, Qt.Key_0, Qt.Key_0, Qt.Key_0], value: "1000" },
+            { tag: "thousands point", keys: [Qt.Key_1, Qt.Key_Period, Qt.Key_0, Qt.Key_0, Qt.Key_0], value: "1000" },
+            { tag: "plus sign", keys: [Qt.Key_Plus, Qt.Key_7, Qt.Key_2], value: "72" },
+            { tag: "minus sign", keys: [Qt.Key_Minus, Qt.Key_6, Qt.Key_0], value: "60" },
+            { tag: "space and letters", keys: [Qt.Key_8, Qt.Key_Space, Qt.Key_E, Qt.Key_0], value: "80" },
+            { tag: "at most five digits", keys: [Qt.Key_1, Qt.Key_2, Qt.Key_3, Qt.Key_4, Qt.Key_5, Qt.Key_6], value: "12345" },
+        ]
+        const rows = []
+        for (const locale of ["de_DE", "en_US"]) {
+            for (const k of keys)
+                rows.push({ tag: locale + ": " + k.tag, locale: locale, keys: k.keys, value: k.value })
+        }
+        return rows
+    }
+
+    function test_qtcInputTakesDigitsOnly(data) {
+        // The field is built again under the locale, as it would be on such a system.
+        const previous = testSupport.setDefaultLocale(data.locale)
+        try {
+            host.destroy()
+            host = createTemporaryObject(hostComponent, null, { x: 100, y: 100 })
+            palette = host.panelUnderTest
+            waitForRendering(palette)
+            fake.hasQtMeasurement = true
+            const field = child("qtcField")
+            mouseClick(field)
+            verify(field.activeFocus)
+            for (const key of data.keys)
+                keyClick(key)
+            compare(field.text, data.value)
+            compare(panelState.qtcValue, data.value)
+        } finally {
+            testSupport.setDefaultLocale(previous)
+        }
+    }
+
+    function test_hiddenQtcFieldTakesNoInput() {
+        fake.hasQtMeasurement = true
+        const field = child("qtcField")
+        mouseClick(field)
+        keyClick(Qt.Key_7)
+        compare(panelState.qtcValue, "7")
+        verify(field.activeFocus)
+        // Clear All removed the last QT/QTc caliper: the card goes.
+        fake.hasQtMeasurement = false
+        verify(!child("qtcCard").visible)
+        verify(!field.activeFocus)
+        keyClick(Qt.Key_2)
+        keyClick(Qt.Key_Backspace)
+        compare(panelState.qtcValue, "7")
+        compare(field.text, "7")
+    }
+
+    function test_placeholderStaysWholeAndVisible() {
+        fake.hasQtMeasurement = true
+        const field = child("qtcField")
+        const placeholder = child("qtcPlaceholder")
+        compare(placeholder.text, "Enter value")
+        verify(placeholder.visible)
+        verify(placeholder.implicitWidth <= field.width - field.leftPadding - field.rightPadding,
+               "placeholder " + placeholder.implicitWidth + " wide in a field of " + field.width)
+        compare(placeholder.color, "#9f2638")
+        mouseClick(field)
+        verify(field.activeFocus)
+        verify(placeholder.visible)
+        keyClick(Qt.Key_9)
+        verify(!placeholder.visible)
+        keyClick(Qt.Key_Backspace)
+        verify(placeholder.visible)
+    }
+
+    function test_unitButtonsShowKeyboardFocus() {
+        fake.hasQtMeasurement = true
+        const field = child("qtcField")
+        const rate = child("rateButton")
+        const rr = child("rrButton")
+        compare(rate.background.border.width, 0)
+        mouseClick(field)
+        keyClick(Qt.Key_Tab)
+        verify(rate.activeFocus)
+        compare(rate.background.border.width, 1)
+        compare(rate.background.border.color, "#0f766e")
+        keyClick(Qt.Key_Tab)
+        verify(rr.activeFocus)
+        compare(rr.background.border.width, 1)
+        compare(rate.background.border.width, 0)
+    }
+
+    function test_swatchesShowKeyboardFocus() {
+        const teal = swatch(0)
+        const green = swatch(1)
+        const ring = findChild(teal, "focusRing")
+        verify(ring)
+        verify(!ring.visible)
+        teal.forceActiveFocus(Qt.TabFocusReason)
+        verify(ring.visible)
+        compare(ring.border.color, "#0f766e")
+        verify(ring.width > teal.width)
+        keyClick(Qt.Key_Tab)
+        verify(green.activeFocus)
+        verify(!ring.visible)
+        verify(findChild(green, "focusRing").visible)
+    }
+
+    function test_badgeTooltipFlipsAndClampsNearTheEdge() {
+        host.x = 1920 - host.width
+        host.y = -100
+        tryCompare(host, "x", 1920 - 190)
+        const button = child("addCaliperButton")
+        const badge = button.badge
+        const centre = badge.mapToItem(button, 7.5, 7.5)
+        mouseMove(button, centre.x, centre.y)
+        const tip = button.helpTip
+        tryVerify(() => tip.visible, 2000)
+        const left = badge.mapToGlobal(-238 - 8, 0)
+        compare(tip.x, left.x)
+        verify(tip.x + tip.width <= 1920)
+        // The badge is near the top of the screen: the tooltip is kept below it.
+        verify(badge.mapToGlobal(0, Math.round((15 - tip.height) / 2)).y < 0)
+        compare(tip.y, 0)
+        mouseMove(button, 5, 5)
+        tryVerify(() => !tip.visible)
+    }
+
+    function test_durationListTakesTheClickThatClosesIt() {
+        const box = openDurationList()
+        const qtc = child("qtcButton")
+        mouseClick(qtc, qtc.width / 2, qtc.height / 2)
+        tryVerify(() => !box.listWindow.visible)
+        compare(tools, [])
+        compare(fake.durations, [])
+        // Closed, the panel works as before.
+        mouseClick(qtc, qtc.width / 2, qtc.height / 2)
+        compare(tools, ["qtc"])
+    }
+
+    Component {
+        id: otherProgramComponent
+        Window {
+            width: 200
+            height: 100
+            visible: true
+        }
+    }
+
+    function test_durationListClosesWhenAnotherWindowIsActivated() {
+        host.requestActivate()
+        tryVerify(() => host.active)
+        const box = openDurationList()
+        const other = createTemporaryObject(otherProgramComponent, null, { x: 600, y: 600 })
+        other.requestActivate()
+        tryVerify(() => other.active)
+        tryVerify(() => !box.listWindow.visible)
+        compare(fake.durations, [])
     }
 }

@@ -7,9 +7,11 @@ TestCase {
     id: testCase
     name: "InfoWindow"
 
+    ThemePalette { id: testTheme }
+
     Component {
         id: infoComponent
-        InfoWindow {}
+        InfoWindow { themePalette: testTheme }
     }
 
     property var info: null

@@ -300,4 +300,30 @@ TestCase {
         compare(panel.appState.qtcMode, "rate")
         compare(panel.appState.qtcValue, "")
     }
+    function test_panelGrowsWhileAStatusMessageShows_data() {
+        return [
+            { tag: "without the QTc card", qt: false, base: 390 },
+            { tag: "with the QTc card", qt: true, base: 460 },
+        ]
+    }
+
+    function test_panelGrowsWhileAStatusMessageShows(data) {
+        createPanel([leftDisplay])
+        fake.hasQtMeasurement = data.qt
+        tryCompare(panel, "height", data.base)
+        const palette = child("palette")
+        palette.statusLifetimeMs = 300
+        const line = child("statusLine")
+        fake.transientMessage("Display topology or DPI changed. Draw a new reference on that display.")
+        verify(line.visible)
+        verify(line.lineCount > 1)
+        tryVerify(() => panel.height > data.base)
+        compare(panel.minimumHeight, panel.height)
+        compare(panel.maximumHeight, panel.height)
+        // The whole message lies inside the panel, above its bottom edge.
+        const bottom = line.mapToItem(panel.contentItem, 0, line.height).y
+        verify(bottom <= panel.height, "status line ends at " + bottom + " in a panel of " + panel.height)
+        tryCompare(line, "text", "", 3000)
+        tryCompare(panel, "height", data.base)
+    }
 }
