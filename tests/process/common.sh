@@ -18,7 +18,7 @@ find_window() {
 # and sets exit_code to its exit code.
 wait_exit() {
     local pid=$1
-    timeout 30 tail --pid="$pid" -f /dev/null || { echo "process $pid did not end" >&2; return 1; }
+    timeout "${2:-30}" tail --pid="$pid" -f /dev/null || { echo "process $pid did not end" >&2; return 1; }
     exit_code=0
     wait "$pid" || exit_code=$?
 }
