@@ -21,6 +21,11 @@ Pane {
     readonly property ThemeColors theme: appState && appState.darkMode ? themePalette.dark
                                                                         : themePalette.light
 
+    // Whether the QTc field or the duration list has the keyboard: keys that
+    // adjust calipers stay theirs meanwhile.
+    readonly property bool textEntryActive: qtcField.activeFocus
+    readonly property bool durationListOpen: durationBox.popup.visible
+
     // Height the status line adds to the panel while it shows a message.
     readonly property real statusHeight: statusLine.visible
                                          ? statusLine.height + metrics.sectionSpacing : 0

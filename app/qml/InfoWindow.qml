@@ -314,7 +314,7 @@ ApplicationWindow {
                 ActionRow {
                     width: parent.width
                     title: qsTr("Adjust")
-                    description: qsTr("Drag the center handle or line to move; drag either endpoint to resize.")
+                    description: qsTr("Drag the center handle or line to move; drag either endpoint to resize. With a caliper selected, Left and Right resize it by one pixel, Up, Down and Ctrl+Left or Right move it, Shift makes the step 10 pixels, Delete removes it and Escape deselects it.")
                 }
                 ActionRow {
                     width: parent.width

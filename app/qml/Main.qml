@@ -47,6 +47,8 @@ ApplicationWindow {
         readonly property int caliperCycleY: 120
         readonly property int edgeMarginX: 30
         readonly property int edgeMarginY: 60
+        // Keyboard adjustment with Shift, in logical pixels.
+        readonly property int coarseKeyStep: 10
     }
 
     // The one theme of every window; the panel state's dark mode chooses the
@@ -130,9 +132,96 @@ ApplicationWindow {
             controller.addMeasurement(tool, d.stableId, d.logicalDpi, d.devicePixelRatio,
                                       startX, endX, y, appState.color, appState.referenceDurationMs)
         appState.createdCount += 1
-        // Stay above the overlays and keep the keyboard.
+        takeKeyboardForCalipers()
+    }
+
+    // Stays above the overlays and takes the keyboard for the selected caliper
+    // (the overlays never take focus themselves): after a caliper was created
+    // or pressed.
+    function takeKeyboardForCalipers() {
         raise()
         requestActivate()
+        frame.forceActiveFocus()
+    }
+
+    // The row of the selected caliper, or null when nothing that exists is selected.
+    function selectedRow() {
+        if (!controller || !controller.selectedId)
+            return null
+        const rows = controller.measurements || []
+        for (let i = 0; i < rows.length; ++i) {
+            if (rows[i].id === controller.selectedId)
+                return rows[i]
+        }
+        return null
+    }
+
+    function displayRecord(stableId) {
+        const list = displays
+        for (let i = 0; i < list.length; ++i) {
+            if (list[i].stableId === stableId)
+                return list[i]
+        }
+        return null
+    }
+
+    // Moves the whole caliper, kept on its display as a mouse move keeps it.
+    function moveCaliper(row, display, dx, dy) {
+        const w = row.endX - row.startX
+        const left = Math.min(row.startX, row.endX)
+        let newLeft = left + dx
+        let y = row.y + dy
+        if (display) {
+            newLeft = Math.max(0, Math.min(display.width - Math.abs(w), newLeft))
+            y = Math.max(0, Math.min(display.height, y))
+        }
+        const startX = newLeft + (row.startX - left)
+        controller.updateMeasurementGeometry(row.id, startX, startX + w, y)
+    }
+
+    // Fine adjustment from the keyboard. Right and Left widen and narrow the
+    // selected caliper by one device pixel of its display (10 logical pixels with
+    // Shift); Up and Down, and Ctrl with Left and Right, move it by the same
+    // steps; Delete and Backspace remove it; Escape deselects it. Returns false
+    // for a key it leaves alone: with no caliper selected, or while the QTc
+    // field or the duration list has the keyboard.
+    function handleCaliperKey(event) {
+        const row = selectedRow()
+        if (!row || controlPanel.textEntryActive || controlPanel.durationListOpen)
+            return false
+        const display = displayRecord(row.displayId)
+        const ratio = display && display.devicePixelRatio > 0 ? display.devicePixelRatio
+                                                               : (row.devicePixelRatio > 0 ? row.devicePixelRatio : 1)
+        const step = (event.modifiers & Qt.ShiftModifier) ? metrics.coarseKeyStep : 1 / ratio
+        const sideways = (event.modifiers & Qt.ControlModifier) !== 0
+        switch (event.key) {
+        case Qt.Key_Right:
+            if (sideways)
+                moveCaliper(row, display, step, 0)
+            else
+                controller.nudgeSelected(step)
+            return true
+        case Qt.Key_Left:
+            if (sideways)
+                moveCaliper(row, display, -step, 0)
+            else
+                controller.nudgeSelected(-step)
+            return true
+        case Qt.Key_Up:
+            moveCaliper(row, display, 0, -step)
+            return true
+        case Qt.Key_Down:
+            moveCaliper(row, display, 0, step)
+            return true
+        case Qt.Key_Delete:
+        case Qt.Key_Backspace:
+            controller.removeSelected()
+            return true
+        case Qt.Key_Escape:
+            controller.selectedId = 0
+            return true
+        }
+        return false
     }
 
     // Starts vertically centred with the panel's centre at a third of the
@@ -199,8 +288,11 @@ ApplicationWindow {
 
     Rectangle {
         id: frame
+        objectName: "frame"
         anchors.fill: parent
         radius: panel.metrics.frameRadius
+        // Keys that no control of the panel took adjust the selected caliper.
+        Keys.onPressed: (event) => { event.accepted = panel.handleCaliperKey(event) }
         color: look.frameFill
         clip: true
 
@@ -368,6 +460,7 @@ ApplicationWindow {
             controller: panel.controller
             qtcMode: panel.appState.qtcMode
             qtcValue: panel.appState.qtcValue
+            onCaliperPressed: panel.takeKeyboardForCalipers()
         }
         onObjectAdded: (index, object) => {
             object.show()

@@ -35,6 +35,9 @@ NativeOverlayWindow {
 
     readonly property int rhythmMarkerCount: 10
 
+    // A caliper was pressed: the control panel takes the keyboard for it.
+    signal caliperPressed()
+
     // Every size, tolerance and colour of the overlay, in one place.
     readonly property QtObject look: QtObject {
         // Vertical extent of the caliper lines.
@@ -510,6 +513,7 @@ NativeOverlayWindow {
         acceptedButtons: Qt.LeftButton | Qt.RightButton
         hoverEnabled: true
         Accessible.name: qsTr("Interactive caliper handles for display %1").arg(overlay.displayInfo.name)
+        Accessible.description: qsTr("Drag a caliper's center or line to move it and an endpoint to resize it; right-click removes it. A pressed caliper is selected: in the control panel, Left and Right resize it by one pixel, Up, Down and Ctrl+Left or Right move it, Shift makes the step 10 pixels, Delete removes it and Escape deselects it.")
 
         cursorShape: {
             if (pressed && overlay.dragPart === "move")
@@ -528,6 +532,7 @@ NativeOverlayWindow {
                 return
             }
             overlay.controller.selectedId = hit.row.id
+            overlay.caliperPressed()
             if (mouse.button === Qt.RightButton) {
                 overlay.controller.removeSelected()
                 return

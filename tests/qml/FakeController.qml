@@ -7,13 +7,17 @@ QtObject {
     property var selectedId: 0
     property bool editMode: false
     property var referenceChoices: []
+    property var measurements: []
     // Return value of addMeasurement; 0 means refused.
     property var nextId: 1
     property var added: []
     property var durations: []
     property int clearCount: 0
+    property var nudges: []
+    property var geometries: []
+    property int removeCount: 0
 
-    signal measurementsChanged()
+    // measurementsChanged comes with the property "measurements".
     // selectedIdChanged and editModeChanged come with the properties.
     signal transientMessage(string message)
 
@@ -24,6 +28,11 @@ QtObject {
         added = []
         durations = []
         clearCount = 0
+        measurements = []
+        selectedId = 0
+        nudges = []
+        geometries = []
+        removeCount = 0
     }
 
     function addMeasurement(kind, displayId, logicalDpi, devicePixelRatio, startX, endX, y, color, referenceDurationMs) {
@@ -33,9 +42,12 @@ QtObject {
         return nextId
     }
     function measurementsForDisplay(displayId) { return [] }
-    function updateMeasurementGeometry(id, startX, endX, y) { return false }
-    function nudgeSelected(logicalPixels) {}
-    function removeSelected() {}
+    function updateMeasurementGeometry(id, startX, endX, y) {
+        geometries.push({ id: id, startX: startX, endX: endX, y: y })
+        return false
+    }
+    function nudgeSelected(logicalPixels) { nudges.push(logicalPixels) }
+    function removeSelected() { removeCount += 1 }
     function clear() { clearCount += 1 }
     function setActiveReference(id, durationMs) {}
     function setReferenceDuration(durationMs) { durations.push(durationMs) }

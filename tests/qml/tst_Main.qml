@@ -326,4 +326,184 @@ TestCase {
         tryCompare(line, "text", "", 3000)
         tryCompare(panel, "height", data.base)
     }
+    // ---- Fine adjustment from the keyboard ----------------------------------
+
+    function caliperRow(id, displayId, startX, endX, y) {
+        return { id: id, kind: "Standard", displayId: displayId, logicalDpi: 96, devicePixelRatio: 1,
+                 startX: startX, endX: endX, y: y }
+    }
+
+    // The panel on a 1920 x 1080 display at scale 1 and a 1280 x 1024 one at
+    // scale 2, with one caliper selected, and the keyboard taken for it.
+    function panelWithSelection(row) {
+        const scaled = { stableId: "cccccccccccccccc", name: "Scaled", x: 1920, y: 0,
+                         width: 1280, height: 1024, logicalDpi: 192, devicePixelRatio: 2 }
+        createPanel([leftDisplay, scaled])
+        fake.measurements = [row]
+        fake.selectedId = row.id
+        panel.takeKeyboardForCalipers()
+        tryVerify(() => panel.active)
+        verify(child("frame").activeFocus)
+    }
+
+    function test_keysAdjustTheSelectedCaliper_data() {
+        const one = "aaaaaaaaaaaaaaaa"
+        const two = "cccccccccccccccc"
+        return [
+            { tag: "Right widens by a pixel", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Right, mods: Qt.NoModifier, nudge: 1 },
+            { tag: "Left narrows by a pixel", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Left, mods: Qt.NoModifier, nudge: -1 },
+            { tag: "Right at scale 2 is half a logical pixel", row: caliperRow(7, two, 100, 200, 300), key: Qt.Key_Right, mods: Qt.NoModifier, nudge: 0.5 },
+            { tag: "Left at scale 2", row: caliperRow(7, two, 100, 200, 300), key: Qt.Key_Left, mods: Qt.NoModifier, nudge: -0.5 },
+            { tag: "Shift+Right at scale 2 is 10", row: caliperRow(7, two, 100, 200, 300), key: Qt.Key_Right, mods: Qt.ShiftModifier, nudge: 10 },
+            { tag: "Shift+Left", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Left, mods: Qt.ShiftModifier, nudge: -10 },
+            { tag: "Up", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Up, mods: Qt.NoModifier, geometry: [100, 200, 299] },
+            { tag: "Down at scale 2", row: caliperRow(7, two, 100, 200, 300), key: Qt.Key_Down, mods: Qt.NoModifier, geometry: [100, 200, 300.5] },
+            { tag: "Shift+Down", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Down, mods: Qt.ShiftModifier, geometry: [100, 200, 310] },
+            { tag: "Ctrl+Right", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Right, mods: Qt.ControlModifier, geometry: [101, 201, 300] },
+            { tag: "Ctrl+Shift+Left", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Left, mods: Qt.ControlModifier | Qt.ShiftModifier, geometry: [90, 190, 300] },
+            { tag: "Ctrl+Left stops at the left edge", row: caliperRow(7, one, 4, 104, 300), key: Qt.Key_Left, mods: Qt.ControlModifier | Qt.ShiftModifier, geometry: [0, 100, 300] },
+            { tag: "Ctrl+Right stops at the right edge", row: caliperRow(7, one, 1815, 1915, 300), key: Qt.Key_Right, mods: Qt.ControlModifier | Qt.ShiftModifier, geometry: [1820, 1920, 300] },
+            { tag: "reversed caliper moves as a whole", row: caliperRow(7, one, 200, 100, 300), key: Qt.Key_Right, mods: Qt.ControlModifier, geometry: [201, 101, 300] },
+            { tag: "Up stops at the top", row: caliperRow(7, one, 100, 200, 5), key: Qt.Key_Up, mods: Qt.ShiftModifier, geometry: [100, 200, 0] },
+            { tag: "Down stops at the bottom of its display", row: caliperRow(7, two, 100, 200, 1020), key: Qt.Key_Down, mods: Qt.ShiftModifier, geometry: [100, 200, 1024] },
+            { tag: "Delete removes", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Delete, mods: Qt.NoModifier, removed: 1 },
+            { tag: "Backspace removes", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Backspace, mods: Qt.NoModifier, removed: 1 },
+            { tag: "Escape deselects", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Escape, mods: Qt.NoModifier, deselected: true },
+        ]
+    }
+
+    function test_keysAdjustTheSelectedCaliper(data) {
+        panelWithSelection(data.row)
+        keyClick(data.key, data.mods)
+        compare(fake.nudges, data.nudge === undefined ? [] : [data.nudge])
+        if (data.geometry === undefined) {
+            compare(fake.geometries.length, 0)
+        } else {
+            compare(fake.geometries.length, 1)
+            const g = fake.geometries[0]
+            compare([g.id, g.startX, g.endX, g.y], [7].concat(data.geometry))
+        }
+        compare(fake.removeCount, data.removed === undefined ? 0 : data.removed)
+        compare(fake.selectedId, data.deselected ? 0 : 7)
+    }
+
+    function test_heldKeyRepeats() {
+        panelWithSelection(caliperRow(7, "aaaaaaaaaaaaaaaa", 100, 200, 300))
+        for (let i = 0; i < 5; ++i)
+            keyPress(Qt.Key_Right, Qt.NoModifier, -1)
+        keyRelease(Qt.Key_Right)
+        compare(fake.nudges, [1, 1, 1, 1, 1])
+    }
+
+    function test_keysWithoutASelectedCaliper_data() {
+        return [
+            { tag: "nothing selected", selected: 0 },
+            { tag: "a caliper that does not exist", selected: 42 },
+        ]
+    }
+
+    function test_keysWithoutASelectedCaliper(data) {
+        panelWithSelection(caliperRow(7, "aaaaaaaaaaaaaaaa", 100, 200, 300))
+        fake.selectedId = data.selected
+        for (const key of [Qt.Key_Right, Qt.Key_Left, Qt.Key_Up, Qt.Key_Down, Qt.Key_Delete, Qt.Key_Backspace, Qt.Key_Escape])
+            keyClick(key)
+        compare(fake.nudges, [])
+        compare(fake.geometries, [])
+        compare(fake.removeCount, 0)
+        compare(fake.selectedId, data.selected)
+        // Tab still walks the controls.
+        keyClick(Qt.Key_Tab)
+        verify(!child("frame").activeFocus)
+        verify(panel.activeFocusItem !== null)
+    }
+
+    function test_tabStillMovesFocusWithASelection() {
+        panelWithSelection(caliperRow(7, "aaaaaaaaaaaaaaaa", 100, 200, 300))
+        keyClick(Qt.Key_Tab)
+        const focused = panel.activeFocusItem
+        verify(focused && focused !== child("frame"))
+        compare(focused.focusPolicy & Qt.TabFocus, Qt.TabFocus)
+    }
+
+    function test_qtcFieldKeepsItsKeys() {
+        panelWithSelection(caliperRow(7, "aaaaaaaaaaaaaaaa", 100, 200, 300))
+        fake.hasQtMeasurement = true
+        const field = child("qtcField")
+        mouseClick(field)
+        verify(field.activeFocus)
+        for (const key of [Qt.Key_6, Qt.Key_5, Qt.Key_Left, Qt.Key_Right, Qt.Key_Up, Qt.Key_Down, Qt.Key_Backspace])
+            keyClick(key)
+        compare(field.text, "6")
+        compare(fake.nudges, [])
+        compare(fake.geometries, [])
+        compare(fake.removeCount, 0)
+        keyClick(Qt.Key_Delete)
+        compare(fake.removeCount, 0)
+    }
+
+    function test_durationListKeepsItsArrows() {
+        panelWithSelection(caliperRow(7, "aaaaaaaaaaaaaaaa", 100, 200, 300))
+        const box = child("durationBox")
+        mouseClick(box)
+        tryVerify(() => box.listWindow.visible)
+        const before = box.highlightedIndex
+        keyClick(Qt.Key_Up)
+        compare(box.highlightedIndex, before - 1)
+        keyClick(Qt.Key_Escape)
+        tryVerify(() => !box.listWindow.visible)
+        compare(fake.nudges, [])
+        compare(fake.geometries, [])
+        compare(fake.selectedId, 7)
+    }
+    Component {
+        id: otherWindowComponent
+        Window {
+            width: 200
+            height: 100
+            visible: true
+        }
+    }
+
+    function test_pressingACaliperTakesTheKeyboardForIt() {
+        // The program's own controller and displays.
+        const component = Qt.createComponent("qrc:/qt/qml/ZRNCalipers/qml/Main.qml")
+        panel = component.createObject(null)
+        verify(panel)
+        waitForRendering(panel.contentItem)
+        overlayController.clear()
+        panel.x = 100
+        panel.y = 100
+        panel.addCaliper("standard")
+        const id = overlayController.selectedId
+        verify(id !== 0)
+        const row = overlayController.measurements[0]
+        // Another window has the keyboard and nothing is selected.
+        const other = createTemporaryObject(otherWindowComponent, null, { x: 1500, y: 700 })
+        other.requestActivate()
+        tryVerify(() => other.active)
+        overlayController.selectedId = 0
+
+        const overlay = findChild(panel, "overlays").objectAt(0)
+        compare(overlay.displayInfo.stableId, row.displayId)
+        mouseClick(overlay.contentItem, row.endX, row.y)
+        compare(overlayController.selectedId, id)
+        tryVerify(() => panel.active)
+        verify(child("frame").activeFocus)
+
+        keyClick(Qt.Key_Right)
+        compare(overlayController.measurements[0].endX, row.endX + 1)
+        compare(overlay.rows[0].endX, row.endX + 1)
+        // Narrowed to 11 pixels; one more step would leave 10, which is refused
+        // with the controller's message.
+        for (let i = 0; i < 9; ++i)
+            keyClick(Qt.Key_Left, Qt.ShiftModifier)
+        compare(overlayController.measurements[0].rawWidth, 11)
+        keyClick(Qt.Key_Left, Qt.ShiftModifier)
+        compare(overlayController.measurements[0].rawWidth, 11)
+        compare(child("statusLine").text, "Width must remain greater than 10 logical pixels.")
+        keyClick(Qt.Key_Delete)
+        compare(overlayController.measurements.length, 0)
+        compare(overlayController.selectedId, 0)
+        overlayController.clear()
+    }
 }
