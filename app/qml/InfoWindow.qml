@@ -314,7 +314,7 @@ ApplicationWindow {
                 ActionRow {
                     width: parent.width
                     title: qsTr("Adjust")
-                    description: qsTr("Drag the center handle or line to move; drag either endpoint to resize. With a caliper selected, Left and Right resize it by one pixel, Up, Down and Ctrl+Left or Right move it, Shift makes the step 10 pixels, Delete removes it and Escape deselects it.")
+                    description: qsTr("Drag the center handle or line to move; drag either endpoint to resize. Selected: Left/Right resize by a pixel, Up/Down and Ctrl+Left/Right move, Shift steps 10, Delete removes.")
                 }
                 ActionRow {
                     width: parent.width
@@ -370,6 +370,7 @@ ApplicationWindow {
                 spacing: infoWindow.metrics.bodySpacing
 
                 Text {
+                    objectName: "labLine"
                     width: parent.width
                     text: qsTr("Halvern Lab \u00b7 Corvale University")
                     color: infoWindow.theme.secondaryText

@@ -146,4 +146,19 @@ TestCase {
         compare(child("noteBox").color, "#0c211c")
         compare(child("formulaBox").border.color, "#285247")
     }
+    function test_bodyFitsAboveTheFooter_data() {
+        return [ { tag: "light", dark: false }, { tag: "dark", dark: true } ]
+    }
+
+    function test_bodyFitsAboveTheFooter(data) {
+        info.darkMode = data.dark
+        info.openNear(100, 100, null)
+        waitForRendering(info.contentItem)
+        const note = child("noteBox")
+        const lab = child("labLine")
+        const noteBottom = note.mapToItem(info.contentItem, 0, note.height).y
+        const labTop = lab.mapToItem(info.contentItem, 0, 0).y
+        verify(noteBottom <= labTop, "note box ends at " + noteBottom + ", the footer starts at " + labTop)
+        info.hide()
+    }
 }
