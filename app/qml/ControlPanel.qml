@@ -49,7 +49,9 @@ Pane {
         { name: QT_TR_NOOP("Black"), color: "#000000" }
     ]
 
-    readonly property QtObject metrics: QtObject {
+    // Sizes, in one place.
+    QtObject {
+        id: metrics
         readonly property int padding: 8
         readonly property int sectionSpacing: 7
         readonly property int buttonSpacing: 5
@@ -91,6 +93,13 @@ Pane {
     padding: metrics.padding
     background: Rectangle { color: root.theme.panelColor }
 
+    // Creates a caliper of a tool through the panel's function.
+    function createCaliper(tool) {
+        const add = addCaliper
+        if (typeof add === "function")
+            add(tool)
+    }
+
     // The delayed tooltip of the colour swatches and the help badges. A show
     // request takes over the anchor and restarts the delay; a hide request
     // counts only for the item that owns the tooltip.
@@ -115,8 +124,11 @@ Pane {
         if (!anchor)
             return
         const owner = anchor.Window.window
+        // qmllint disable type
+        // (this Qt's type information lacks QWindow's screen)
         if (owner)
             toolTipWindow.screen = owner.screen
+        // qmllint enable type
         const tipWidth = metrics.tooltipWidth
         const tipHeight = toolTipWindow.logicalHeight
         const vertical = Math.round((anchor.height - tipHeight) / 2)
@@ -174,7 +186,7 @@ Pane {
 
     Timer {
         id: tooltipDelay
-        interval: root.metrics.tooltipDelayMs
+        interval: metrics.tooltipDelayMs
         onTriggered: root.showToolTip()
     }
 
@@ -242,17 +254,17 @@ Pane {
     component TooltipBody: Rectangle {
         property alias text: tipText.text
         readonly property real textHeight: tipText.implicitHeight
-        width: root.metrics.tooltipWidth
-        height: textHeight + 2 * root.metrics.tooltipPadding
+        width: metrics.tooltipWidth
+        height: textHeight + 2 * metrics.tooltipPadding
         radius: 8
         color: look.tooltipFill
         border.width: 1
         border.color: look.tooltipOutline
         Text {
             id: tipText
-            x: root.metrics.tooltipPadding
-            y: root.metrics.tooltipPadding
-            width: parent.width - 2 * root.metrics.tooltipPadding
+            x: metrics.tooltipPadding
+            y: metrics.tooltipPadding
+            width: parent.width - 2 * metrics.tooltipPadding
             wrapMode: Text.Wrap
             font.pixelSize: 11
             color: look.tooltipText
@@ -269,8 +281,8 @@ Pane {
         // The tooltip window that shows the help text (shared by the palette).
         readonly property Window helpTip: toolTipWindow
 
-        height: root.metrics.buttonHeight
-        implicitHeight: root.metrics.buttonHeight
+        height: metrics.buttonHeight
+        implicitHeight: metrics.buttonHeight
         focusPolicy: Qt.TabFocus
         Accessible.name: text
         Accessible.description: helpText
@@ -281,58 +293,54 @@ Pane {
             cursorShape: Qt.PointingHandCursor
         }
 
-        contentItem: Item {
-            implicitHeight: label.implicitHeight
+        contentItem: Text {
+            leftPadding: paletteButton.helpText !== "" ? 20 : 4
+            rightPadding: paletteButton.helpText !== "" ? 20 : 4
+            text: paletteButton.text
+            font.pixelSize: 11
+            font.weight: Font.DemiBold
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+            elide: Text.ElideRight
+            color: paletteButton.warning ? look.warningText : root.theme.primaryText
+        }
+
+        // At the right end of the content area, 2 pixels in; outside the content
+        // item so that the style's deferred content stays free of ids.
+        Rectangle {
+            id: helpBadge
+            visible: paletteButton.helpText !== ""
+            width: metrics.badgeSize
+            height: metrics.badgeSize
+            radius: metrics.badgeSize / 2
+            x: paletteButton.leftPadding + paletteButton.availableWidth - width - 2
+            y: paletteButton.topPadding + Math.round((paletteButton.availableHeight - height) / 2)
+            color: badgeArea.containsMouse ? root.theme.selectedColor : "transparent"
+            border.width: 1
+            border.color: badgeArea.containsMouse ? root.theme.accent : root.theme.secondaryText
+
             Text {
-                id: label
-                anchors.fill: parent
-                anchors.leftMargin: paletteButton.helpText !== "" ? 20 : 4
-                anchors.rightMargin: paletteButton.helpText !== "" ? 20 : 4
-                text: paletteButton.text
-                font.pixelSize: 11
-                font.weight: Font.DemiBold
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
-                elide: Text.ElideRight
-                color: paletteButton.warning ? look.warningText : root.theme.primaryText
+                anchors.centerIn: parent
+                text: "i"
+                font.pixelSize: 9
+                font.bold: true
+                color: badgeArea.containsMouse ? root.theme.accent : root.theme.secondaryText
             }
 
-            Rectangle {
-                id: helpBadge
-                visible: paletteButton.helpText !== ""
-                width: root.metrics.badgeSize
-                height: root.metrics.badgeSize
-                radius: root.metrics.badgeSize / 2
-                anchors.right: parent.right
-                anchors.rightMargin: 2
-                anchors.verticalCenter: parent.verticalCenter
-                color: badgeArea.containsMouse ? root.theme.selectedColor : "transparent"
-                border.width: 1
-                border.color: badgeArea.containsMouse ? root.theme.accent : root.theme.secondaryText
-
-                Text {
-                    anchors.centerIn: parent
-                    text: "i"
-                    font.pixelSize: 9
-                    font.bold: true
-                    color: badgeArea.containsMouse ? root.theme.accent : root.theme.secondaryText
-                }
-
-                // Hover only: a click on the badge is a click on the button.
-                MouseArea {
-                    id: badgeArea
-                    anchors.fill: parent
-                    hoverEnabled: true
-                    acceptedButtons: Qt.NoButton
-                    cursorShape: Qt.PointingHandCursor
-                    onContainsMouseChanged: root.requestToolTip(helpBadge, paletteButton.helpText,
-                                                                containsMouse)
-                }
+            // Hover only: a click on the badge is a click on the button.
+            MouseArea {
+                id: badgeArea
+                anchors.fill: parent
+                hoverEnabled: true
+                acceptedButtons: Qt.NoButton
+                cursorShape: Qt.PointingHandCursor
+                onContainsMouseChanged: root.requestToolTip(helpBadge, paletteButton.helpText,
+                                                            containsMouse)
             }
         }
 
         background: Rectangle {
-            radius: root.metrics.buttonRadius
+            radius: metrics.buttonRadius
             color: paletteButton.warning
                    ? (paletteButton.pointerHovered ? look.warningHoverFill : look.warningFill)
                    : (paletteButton.pointerHovered ? root.theme.hoverColor : root.theme.controlColor)
@@ -382,27 +390,27 @@ Pane {
 
     Column {
         width: root.availableWidth
-        spacing: root.metrics.sectionSpacing
+        spacing: metrics.sectionSpacing
 
         SectionLabel { text: qsTr("CALIPER MODE") }
 
         Column {
             width: parent.width
-            spacing: root.metrics.buttonSpacing
+            spacing: metrics.buttonSpacing
 
             PaletteButton {
                 objectName: "addCaliperButton"
                 width: parent.width
                 text: qsTr("Add Caliper")
                 helpText: qsTr("Add a standard interval caliper with movable and resizable handles.")
-                onClicked: root.addCaliper("standard")
+                onClicked: root.createCaliper("standard")
             }
             PaletteButton {
                 objectName: "addRhythmButton"
                 width: parent.width
                 text: qsTr("Add Rhythm")
                 helpText: qsTr("March out waves with ten additional evenly spaced markers.")
-                onClicked: root.addCaliper("rhythm")
+                onClicked: root.createCaliper("rhythm")
             }
             PaletteButton {
                 objectName: "referenceButton"
@@ -410,14 +418,14 @@ Pane {
                 text: qsTr("Reference")
                 helpText: qsTr("Add and replace the single active time reference.")
                 warning: root.controller ? root.controller.qtNeedsReference === true : false
-                onClicked: root.addCaliper("reference")
+                onClicked: root.createCaliper("reference")
             }
             PaletteButton {
                 objectName: "qtcButton"
                 width: parent.width
                 text: qsTr("QT/QTc")
                 helpText: qsTr("Add or replace the QT interval used for QT and Bazett-corrected QTc.")
-                onClicked: root.addCaliper("qtc")
+                onClicked: root.createCaliper("qtc")
             }
             PaletteButton {
                 objectName: "clearButton"
@@ -440,7 +448,7 @@ Pane {
             readonly property Window listWindow: durationListWindow
             readonly property ListView list: durationList
             width: parent.width
-            height: root.metrics.buttonHeight
+            height: metrics.buttonHeight
             padding: 0
             leftPadding: 0
             rightPadding: 0
@@ -464,8 +472,8 @@ Pane {
                 id: entry
                 required property int index
                 required property string modelData
-                width: root.metrics.listWidth - 2 * root.metrics.listPadding
-                height: root.metrics.listEntryHeight
+                width: metrics.listWidth - 2 * metrics.listPadding
+                height: metrics.listEntryHeight
                 padding: 0
                 topInset: 0
                 bottomInset: 0
@@ -506,7 +514,7 @@ Pane {
             }
 
             background: Rectangle {
-                radius: root.metrics.buttonRadius
+                radius: metrics.buttonRadius
                 color: durationBox.pointerHovered ? root.theme.hoverColor : root.theme.controlColor
                 border.width: 1
                 border.color: durationBox.activeFocus ? root.theme.accent : root.theme.themeBorder
@@ -536,8 +544,8 @@ Pane {
             PopupWindow {
                 id: durationListWindow
                 objectName: "durationListWindow"
-                logicalWidth: root.metrics.listWidth
-                logicalHeight: root.metrics.listHeight
+                logicalWidth: metrics.listWidth
+                logicalHeight: metrics.listHeight
 
                 Rectangle {
                     anchors.fill: parent
@@ -549,7 +557,7 @@ Pane {
                     ListView {
                         id: durationList
                         anchors.fill: parent
-                        anchors.margins: root.metrics.listPadding
+                        anchors.margins: metrics.listPadding
                         clip: true
                         interactive: false
                         model: durationListWindow.visible ? durationBox.delegateModel : null
@@ -593,7 +601,7 @@ Pane {
 
                 Rectangle {
                     width: parent.width
-                    height: root.metrics.qtcInputHeight
+                    height: metrics.qtcInputHeight
                     radius: 6
                     clip: true
                     color: look.qtcInputFill
@@ -685,7 +693,7 @@ Pane {
         Row {
             id: swatchRow
             objectName: "swatchRow"
-            spacing: root.metrics.swatchSpacing
+            spacing: metrics.swatchSpacing
 
             Repeater {
                 model: root.swatches
@@ -693,8 +701,8 @@ Pane {
                     id: swatch
                     required property var modelData
                     readonly property bool chosen: root.appState.color === modelData.color
-                    width: root.metrics.swatchSize
-                    height: root.metrics.swatchSize
+                    width: metrics.swatchSize
+                    height: metrics.swatchSize
                     padding: 0
                     focusPolicy: Qt.TabFocus
                     Accessible.role: Accessible.Button
@@ -750,8 +758,8 @@ Pane {
         id: toolTipWindow
         objectName: "toolTipWindow"
         transientParent: root.Window.window
-        logicalWidth: root.metrics.tooltipWidth
-        logicalHeight: toolTipBody.textHeight + 2 * root.metrics.tooltipPadding
+        logicalWidth: metrics.tooltipWidth
+        logicalHeight: toolTipBody.textHeight + 2 * metrics.tooltipPadding
 
         TooltipBody {
             id: toolTipBody

@@ -13,14 +13,18 @@ ApplicationWindow {
     property bool darkMode: true
 
     // The lab's web addresses, all in one place.
-    readonly property QtObject links: QtObject {
+    readonly property alias links: labLinks
+    QtObject {
+        id: labLinks
         readonly property string host: "halvern-lab.example"
         readonly property url website: "https://halvern-lab.example/"
         readonly property url contact: "https://halvern-lab.example/contact"
         readonly property url feedback: "https://halvern-lab.example/zrn-calipers/feedback"
     }
 
-    readonly property QtObject metrics: QtObject {
+    // Sizes, in one place.
+    QtObject {
+        id: metrics
         readonly property int windowWidth: 430
         readonly property int windowHeight: 590
         readonly property int margin: 12
@@ -103,7 +107,7 @@ ApplicationWindow {
         width: parent ? parent.width : implicitWidth
         spacing: 9
         Text {
-            width: infoWindow.metrics.actionTitleWidth
+            width: metrics.actionTitleWidth
             text: actionRow.title
             color: infoWindow.theme.accent
             font.pixelSize: 10
@@ -111,7 +115,7 @@ ApplicationWindow {
             wrapMode: Text.Wrap
         }
         Text {
-            width: actionRow.width - infoWindow.metrics.actionTitleWidth - actionRow.spacing
+            width: actionRow.width - metrics.actionTitleWidth - actionRow.spacing
             text: actionRow.description
             color: infoWindow.theme.primaryText
             font.pixelSize: 10
@@ -121,8 +125,8 @@ ApplicationWindow {
 
     component InfoButton: Button {
         id: infoButton
-        implicitHeight: infoWindow.metrics.linkButtonHeight
-        height: infoWindow.metrics.linkButtonHeight
+        implicitHeight: metrics.linkButtonHeight
+        height: metrics.linkButtonHeight
         padding: 10
         topInset: 0
         bottomInset: 0
@@ -149,22 +153,22 @@ ApplicationWindow {
     Rectangle {
         id: frame
         anchors.fill: parent
-        radius: infoWindow.metrics.frameRadius
+        radius: metrics.frameRadius
         color: infoWindow.theme.panelColor
         clip: true
 
         Rectangle {
             id: titleBar
             width: parent.width
-            height: infoWindow.metrics.titleBarHeight
+            height: metrics.titleBarHeight
             color: infoWindow.theme.titleColor
-            radius: infoWindow.metrics.frameRadius
+            radius: metrics.frameRadius
 
             Rectangle {
                 anchors.left: parent.left
                 anchors.right: parent.right
                 anchors.bottom: parent.bottom
-                height: infoWindow.metrics.frameRadius
+                height: metrics.frameRadius
                 color: parent.color
             }
 
@@ -209,8 +213,8 @@ ApplicationWindow {
                 Button {
                     id: closeButton
                     objectName: "closeButton"
-                    width: infoWindow.metrics.closeButtonWidth
-                    height: infoWindow.metrics.titleBarHeight
+                    width: metrics.closeButtonWidth
+                    height: metrics.titleBarHeight
                     padding: 0
                     topInset: 0
                     bottomInset: 0
@@ -242,11 +246,11 @@ ApplicationWindow {
             anchors.left: parent.left
             anchors.right: parent.right
             anchors.bottom: parent.bottom
-            anchors.margins: infoWindow.metrics.bodyMargin
+            anchors.margins: metrics.bodyMargin
 
             Column {
                 width: parent.width
-                spacing: infoWindow.metrics.bodySpacing
+                spacing: metrics.bodySpacing
 
                 Row {
                     spacing: 11
@@ -367,7 +371,7 @@ ApplicationWindow {
             Column {
                 width: parent.width
                 anchors.bottom: parent.bottom
-                spacing: infoWindow.metrics.bodySpacing
+                spacing: metrics.bodySpacing
 
                 Text {
                     objectName: "labLine"
@@ -411,7 +415,7 @@ ApplicationWindow {
 
     Rectangle {
         anchors.fill: parent
-        radius: infoWindow.metrics.frameRadius
+        radius: metrics.frameRadius
         color: "transparent"
         border.width: 1
         border.color: infoWindow.theme.borderColor

@@ -12,12 +12,17 @@ ApplicationWindow {
 
     // The program's native objects. They are the engine's context properties;
     // a test may hand in stand-ins when it creates the panel.
+    // qmllint disable unqualified
+    // (published by the program before this document loads)
     property var controller: overlayController
     property var topology: displayTopology
+    // qmllint enable unqualified
     readonly property var displays: topology && topology.displays ? topology.displays : []
 
     // State shared by reference with the palette and read by the overlays.
-    readonly property QtObject appState: QtObject {
+    readonly property alias appState: panelState
+    QtObject {
+        id: panelState
         property string color: "#2dd4bf"
         property real referenceDurationMs: 1000
         property int createdCount: 0
@@ -27,7 +32,8 @@ ApplicationWindow {
     }
 
     // Sizes of the panel.
-    readonly property QtObject metrics: QtObject {
+    QtObject {
+        id: metrics
         readonly property int panelWidth: 190
         readonly property int panelHeight: 390
         readonly property int panelHeightWithQtc: 460
@@ -252,10 +258,10 @@ ApplicationWindow {
     component HeaderButton: Button {
         id: headerButton
         readonly property bool pointerHovered: headerHover.hovered
-        width: panel.metrics.headerButtonWidth
-        height: panel.metrics.headerButtonHeight
-        implicitWidth: panel.metrics.headerButtonWidth
-        implicitHeight: panel.metrics.headerButtonHeight
+        width: metrics.headerButtonWidth
+        height: metrics.headerButtonHeight
+        implicitWidth: metrics.headerButtonWidth
+        implicitHeight: metrics.headerButtonHeight
         padding: 0
         topInset: 0
         bottomInset: 0
@@ -290,7 +296,7 @@ ApplicationWindow {
         id: frame
         objectName: "frame"
         anchors.fill: parent
-        radius: panel.metrics.frameRadius
+        radius: metrics.frameRadius
         // Keys that no control of the panel took adjust the selected caliper.
         Keys.onPressed: (event) => { event.accepted = panel.handleCaliperKey(event) }
         color: look.frameFill
@@ -303,16 +309,16 @@ ApplicationWindow {
             Rectangle {
                 id: header
                 width: parent.width
-                height: panel.metrics.headerHeight
+                height: metrics.headerHeight
                 color: look.headerFill
                 // Rounded only at the top, where it meets the frame.
-                radius: panel.metrics.frameRadius
+                radius: metrics.frameRadius
 
                 Rectangle {
                     anchors.left: parent.left
                     anchors.right: parent.right
                     anchors.bottom: parent.bottom
-                    height: panel.metrics.frameRadius
+                    height: metrics.frameRadius
                     color: parent.color
                 }
 
@@ -325,13 +331,13 @@ ApplicationWindow {
 
                 Row {
                     anchors.fill: parent
-                    anchors.margins: panel.metrics.headerMargin
-                    spacing: panel.metrics.headerMargin
+                    anchors.margins: metrics.headerMargin
+                    spacing: metrics.headerMargin
 
                     Image {
                         id: icon
-                        width: panel.metrics.iconSize
-                        height: panel.metrics.iconSize
+                        width: metrics.iconSize
+                        height: metrics.iconSize
                         anchors.verticalCenter: parent.verticalCenter
                         source: "../assets/calipers-icon.png"
                         fillMode: Image.PreserveAspectFit
@@ -352,10 +358,10 @@ ApplicationWindow {
 
                             Text {
                                 width: parent.width - minimizeButton.width - closeButton.width - 2 * parent.spacing
-                                height: panel.metrics.headerButtonHeight
+                                height: metrics.headerButtonHeight
                                 verticalAlignment: Text.AlignVCenter
                                 text: qsTr("ZRN Calipers")
-                                font.pixelSize: panel.metrics.titlePixelSize
+                                font.pixelSize: metrics.titlePixelSize
                                 font.bold: true
                                 elide: Text.ElideRight
                                 color: look.headerText
@@ -382,10 +388,10 @@ ApplicationWindow {
 
                             Text {
                                 width: parent.width - infoButton.width - themeButton.width - 2 * parent.spacing
-                                height: panel.metrics.headerButtonHeight
+                                height: metrics.headerButtonHeight
                                 verticalAlignment: Text.AlignVCenter
                                 text: qsTr("Halvern Lab")
-                                font.pixelSize: panel.metrics.subtitlePixelSize
+                                font.pixelSize: metrics.subtitlePixelSize
                                 elide: Text.ElideRight
                                 color: look.subtitleText
                             }
@@ -435,7 +441,7 @@ ApplicationWindow {
     // The outline is drawn above the content, so the header does not hide it.
     Rectangle {
         anchors.fill: parent
-        radius: panel.metrics.frameRadius
+        radius: metrics.frameRadius
         color: "transparent"
         border.width: 1
         border.color: look.frameOutline
