@@ -23,12 +23,38 @@ wait_exit() {
     wait "$pid" || exit_code=$?
 }
 
+# Whether the panel $panel lies above every other visible window of the
+# program $pid, which has shown at least one overlay: the overlays are shown
+# after the panel, which is raised again after each. Until then a click meant
+# for the panel may land on an overlay.
+panel_on_top() {
+    local visible id v
+    visible=$(xdotool search --onlyvisible --pid "$pid" 2> /dev/null) || return 1
+    (($(wc -w <<< "$visible") >= 2)) || return 1
+    # xwininfo lists the root's children from the top down.
+    for id in $(xwininfo -root -children | awk '$1 ~ /^0x/ { print $1 }'); do
+        for v in $visible; do
+            if ((id == v)); then
+                ((id == panel))
+                return
+            fi
+        done
+    done
+    return 1
+}
+
 # Starts the program $1 in the background (pid in $pid, stopped when the test
-# script exits) and waits for its control panel (window id in $panel).
+# script exits) and waits (at most 30 s) for its control panel (window id in
+# $panel) to be shown above its overlays.
 start_with_panel() {
     "$1" &
     pid=$!
     trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true' EXIT
     panel=$(find_window "ZRN Calipers" || true)
     [[ -n "$panel" ]] || { echo "no control panel appeared" >&2; exit 1; }
+    local deadline=$((SECONDS + 30))
+    until panel_on_top; do
+        ((SECONDS < deadline)) || { echo "the panel never came above the overlays" >&2; exit 1; }
+        sleep 0.1
+    done
 }
