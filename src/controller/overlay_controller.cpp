@@ -1,6 +1,7 @@
 #include "overlay_controller.h"
 
 #include <QVariant>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -271,6 +272,36 @@ void OverlayController::nudgeSelected(double logicalPixels)
     }
     entry->endX = newEnd;
     emit measurementsChanged();
+}
+
+void OverlayController::keepInsideDisplay(const QString &displayId, double width, double height)
+{
+    if (!std::isfinite(width) || !std::isfinite(height) || width <= 0.0 || height <= 0.0)
+        return;
+    QList<VisualCaliper> outside;
+    for (const VisualCaliper &visual : std::as_const(m_visuals)) {
+        if (visual.displayId != displayId)
+            continue;
+        const double left = std::min(visual.startX, visual.endX);
+        const double right = std::max(visual.startX, visual.endX);
+        if (left < 0.0 || right > width || visual.y < 0.0 || visual.y > height)
+            outside.append(visual);
+    }
+    std::sort(outside.begin(), outside.end(),
+              [](const VisualCaliper &a, const VisualCaliper &b) { return a.id < b.id; });
+    for (const VisualCaliper &visual : std::as_const(outside)) {
+        const double w = visual.endX - visual.startX;
+        const double span = std::min(std::fabs(w), width);
+        const double left
+            = std::max(0.0, std::min(width - span, std::min(visual.startX, visual.endX)));
+        const bool reversed = w < 0.0;
+        const double startX = reversed ? left + span : left;
+        const double endX = reversed ? left : left + span;
+        const double y = std::max(0.0, std::min(height, visual.y));
+        // The same command as a drag, so a squeezed reference recalibrates and
+        // a width the model refuses is reported as for a drag.
+        updateMeasurementGeometry(visual.id, startX, endX, y);
+    }
 }
 
 void OverlayController::removeSelected()

@@ -66,6 +66,10 @@ public:
     Q_INVOKABLE QVariantList measurementsForDisplay(const QString &displayId) const;
     Q_INVOKABLE bool updateMeasurementGeometry(quint64 id, double startX, double endX, double y);
     Q_INVOKABLE void nudgeSelected(double logicalPixels);
+    // Brings every caliper of a display back inside its (new) logical size,
+    // keeping each caliper's width where it fits and squeezing it to the
+    // display's width where it does not.
+    Q_INVOKABLE void keepInsideDisplay(const QString &displayId, double width, double height);
     Q_INVOKABLE void removeSelected();
     Q_INVOKABLE void clear();
     Q_INVOKABLE void setActiveReference(quint64 id, double durationMs);

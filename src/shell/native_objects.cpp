@@ -17,6 +17,27 @@ NativeObjects::NativeObjects()
                      &m_overlayController, &OverlayController::handleDisplayInvalidated);
     QObject::connect(&m_displayTopology, &DisplayTopologyAdapter::displayRemoved,
                      &m_overlayController, &OverlayController::handleDisplayInvalidated);
+    // A display that shrank or changed scale keeps every caliper on it within reach.
+    QObject::connect(&m_displayTopology, &DisplayTopologyAdapter::displayGeometryChanged,
+                     &m_overlayController,
+                     [this](const QString &stableId) { keepInside(stableId); });
+    QObject::connect(&m_displayTopology, &DisplayTopologyAdapter::displayScaleChanged,
+                     &m_overlayController,
+                     [this](const QString &stableId) { keepInside(stableId); });
+}
+
+void NativeObjects::keepInside(const QString &stableId)
+{
+    const QVariantList displays = m_displayTopology.displays();
+    for (const QVariant &entry : displays) {
+        const QVariantMap record = entry.toMap();
+        if (record.value(QStringLiteral("stableId")).toString() == stableId) {
+            m_overlayController.keepInsideDisplay(
+                stableId, record.value(QStringLiteral("width")).toDouble(),
+                record.value(QStringLiteral("height")).toDouble());
+            return;
+        }
+    }
 }
 
 void NativeObjects::publish(QQmlContext &context)

@@ -3,7 +3,8 @@
 // The native objects the QML documents talk to, created and wired the way the
 // program needs them: the overlay window type is registered, the display
 // topology enumerates the displays, and a display that vanished or changed its
-// scale stops calibrating through the controller. The program and its QML
+// scale stops calibrating through the controller, and a display that changed
+// size or scale keeps its calipers inside it. The program and its QML
 // tests build the same wiring from this one class.
 
 #include "display_topology.h"
@@ -28,6 +29,9 @@ public:
     OverlayController &overlayController() { return m_overlayController; }
 
 private:
+    // Brings the calipers of a display back inside its current record.
+    void keepInside(const QString &stableId);
+
     // Registers the overlay window type on construction.
     struct TypeRegistration
     {

@@ -230,6 +230,8 @@ private slots:
     void resizingReferenceRecalibrates();
     void nudge_data();
     void nudge();
+    void keepInsideDisplay_data();
+    void keepInsideDisplay();
     void removeSelected_data();
     void removeSelected();
     void clearAll();
@@ -301,6 +303,7 @@ void TestOverlayController::metaObjectOrder()
                  "0 QVariantList measurementsForDisplay(QString)",
                  "0 bool updateMeasurementGeometry(qulonglong,double,double,double)",
                  "0 void nudgeSelected(double)",
+                 "0 void keepInsideDisplay(QString,double,double)",
                  "0 void removeSelected()",
                  "0 void clear()",
                  "0 void setActiveReference(qulonglong,double)",
@@ -669,6 +672,85 @@ void TestOverlayController::resizingReferenceRecalibrates()
              QStringLiteral("Ref: 1000 ms\n(200 px)"));
 }
 
+void TestOverlayController::keepInsideDisplay_data()
+{
+    QTest::addColumn<double>("startX");
+    QTest::addColumn<double>("endX");
+    QTest::addColumn<double>("y");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<double>("height");
+    QTest::addColumn<QList<double>>("after"); // startX, endX, y
+    QTest::addColumn<QStringList>("events");
+
+    const QStringList changed{kChanged};
+    const QStringList none;
+    QTest::newRow("inside stays") << 100.0 << 300.0 << 200.0 << "A" << 800.0 << 600.0
+                                  << QList<double>{100, 300, 200} << none;
+    QTest::newRow("touching the edges stays")
+        << 0.0 << 800.0 << 600.0 << "A" << 800.0 << 600.0 << QList<double>{0, 800, 600} << none;
+    QTest::newRow("beyond the right edge keeps its width")
+        << 900.0 << 1100.0 << 200.0 << "A" << 800.0 << 600.0 << QList<double>{600, 800, 200}
+        << changed;
+    QTest::newRow("reversed keeps its direction")
+        << 1100.0 << 900.0 << 200.0 << "A" << 800.0 << 600.0 << QList<double>{800, 600, 200}
+        << changed;
+    QTest::newRow("left of the display") << -50.0 << 100.0 << 200.0 << "A" << 800.0 << 600.0
+                                         << QList<double>{0, 150, 200} << changed;
+    QTest::newRow("below the display") << 100.0 << 300.0 << 1000.0 << "A" << 800.0 << 600.0
+                                       << QList<double>{100, 300, 600} << changed;
+    QTest::newRow("above the display")
+        << 100.0 << 300.0 << -5.0 << "A" << 800.0 << 600.0 << QList<double>{100, 300, 0} << changed;
+    QTest::newRow("wider than the display is squeezed")
+        << 100.0 << 1500.0 << 200.0 << "A" << 800.0 << 600.0 << QList<double>{0, 800, 200}
+        << changed;
+    QTest::newRow("reversed and wider") << 1500.0 << 100.0 << 200.0 << "A" << 800.0 << 600.0
+                                        << QList<double>{800, 0, 200} << changed;
+    QTest::newRow("display too narrow for any caliper")
+        << 900.0 << 1100.0 << 200.0 << "A" << 8.0 << 600.0 << QList<double>{900, 1100, 200}
+        << QStringList{msg(kMustRemain)};
+    QTest::newRow("another display") << 900.0 << 1100.0 << 200.0 << "B" << 800.0 << 600.0
+                                     << QList<double>{900, 1100, 200} << none;
+    QTest::newRow("NaN width") << 900.0 << 1100.0 << 200.0 << "A" << kNaN << 600.0
+                               << QList<double>{900, 1100, 200} << none;
+    QTest::newRow("infinite height") << 900.0 << 1100.0 << 2000.0 << "A" << 800.0 << kInf
+                                     << QList<double>{900, 1100, 2000} << none;
+    QTest::newRow("zero size") << 900.0 << 1100.0 << 200.0 << "A" << 0.0 << 0.0
+                               << QList<double>{900, 1100, 200} << none;
+}
+
+void TestOverlayController::keepInsideDisplay()
+{
+    QFETCH(double, startX);
+    QFETCH(double, endX);
+    QFETCH(double, y);
+    QFETCH(QString, display);
+    QFETCH(double, width);
+    QFETCH(double, height);
+    QFETCH(QList<double>, after);
+    QFETCH(QStringList, events);
+
+    OverlayController c;
+    const quint64 id = add(c, "standard", 100);
+    QVERIFY(c.updateMeasurementGeometry(id, startX, endX, y));
+    const quint64 other = add(c, "standard", 100, QStringLiteral("C"));
+    QVERIFY(c.updateMeasurementGeometry(other, 2000, 2300, 900));
+    Recorder rec(c);
+
+    c.keepInsideDisplay(display, width, height);
+    QCOMPARE(rec.take(), events);
+    const QVariantMap row = rowOf(c, id);
+    QCOMPARE((QList<double>{row.value("startX").toDouble(), row.value("endX").toDouble(),
+                            row.value("y").toDouble()}),
+             after);
+    QCOMPARE(c.m_model.find(id)->width,
+             std::fabs(row.value("endX").toDouble() - row.value("startX").toDouble()));
+    // A caliper on another display never moves.
+    const QVariantMap otherRow = rowOf(c, other);
+    QCOMPARE(otherRow.value("startX").toDouble(), 2000.0);
+    QCOMPARE(otherRow.value("y").toDouble(), 900.0);
+}
+
 void TestOverlayController::nudge_data()
 {
     QTest::addColumn<double>("startX");
@@ -937,7 +1019,8 @@ void TestOverlayController::bazett_data()
     QTest::newRow("rate too small for an rr") << 400.0 << 1e-310 << "rate" << 0.0;
     QTest::newRow("rate 75") << 400.0 << 75.0 << "rate" << 400.0 / std::sqrt(0.8);
     QTest::newRow("rate 150, QT 360") << 360.0 << 150.0 << "rate" << 360.0 / std::sqrt(0.4);
-    QTest::newRow("Rate 60 is an rr of 60 ms") << 400.0 << 60.0 << "Rate" << 400.0 / std::sqrt(0.06);
+    QTest::newRow("Rate 60 is an rr of 60 ms")
+        << 400.0 << 60.0 << "Rate" << 400.0 / std::sqrt(0.06);
     QTest::newRow("rr 0") << 400.0 << 0.0 << "rr" << 0.0;
     QTest::newRow("infinite rr") << 400.0 << kInf << "rr" << 0.0;
     QTest::newRow("qt 0") << 0.0 << 60.0 << "rate" << 0.0;

@@ -53,6 +53,8 @@ private slots:
     void init();
     void displayChangeDropsItsReference_data();
     void displayChangeDropsItsReference();
+    void displayChangeKeepsCalipersInside_data();
+    void displayChangeKeepsCalipersInside();
     void publishedToQml();
 
 private:
@@ -115,6 +117,56 @@ void TestNativeObjects::displayChangeDropsItsReference()
     }
     // The caliper itself stays, whatever happened to its display.
     QCOMPARE(controller.measurements().size(), 1);
+}
+
+void TestNativeObjects::displayChangeKeepsCalipersInside_data()
+{
+    QTest::addColumn<QJsonArray>("screensAfter");
+    QTest::addColumn<double>("rightStartX"); // of the caliper drawn at 1000..1200 on Right
+
+    const QJsonObject left = kTwoScreens.at(0).toObject();
+    QTest::newRow("narrower") << QJsonArray{left,
+                                            screenConfig(QStringLiteral("Right"), 1920, 800, 96)}
+                              << 600.0;
+    QTest::newRow("rescaled to 1.5")
+        << QJsonArray{left, screenConfig(QStringLiteral("Right"), 1920, 1280, 144)}
+        << 853.0 - 200.0; // 1280 / 1.5, in whole logical pixels
+    QTest::newRow("moved only") << QJsonArray{left,
+                                              screenConfig(QStringLiteral("Right"), 2200, 1280, 96)}
+                                << 1000.0;
+    QTest::newRow("wider") << QJsonArray{left,
+                                         screenConfig(QStringLiteral("Right"), 1920, 1600, 96)}
+                           << 1000.0;
+}
+
+void TestNativeObjects::displayChangeKeepsCalipersInside()
+{
+    QFETCH(QJsonArray, screensAfter);
+    QFETCH(double, rightStartX);
+
+    OverlayController &controller = m_objects->overlayController();
+    const auto addOn = [&controller](const QString &name) {
+        QScreen *screen = screenNamed(name);
+        return screen ? controller.addMeasurement(
+                   QStringLiteral("standard"), DisplayTopologyAdapter::stableIdFor(screen),
+                   screen->logicalDotsPerInch(), screen->devicePixelRatio(), 1000, 1200, 900,
+                   QStringLiteral("#2dd4bf"), 0)
+                      : 0;
+    };
+    const quint64 onRight = addOn(QStringLiteral("Right"));
+    const quint64 onLeft = addOn(QStringLiteral("Left"));
+    QVERIFY(onRight != 0 && onLeft != 0);
+
+    QVERIFY(applyEmulatedScreens(screensAfter));
+
+    QHash<quint64, QVariantMap> rows;
+    for (const QVariant &row : controller.measurements())
+        rows.insert(row.toMap().value(QStringLiteral("id")).toULongLong(), row.toMap());
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[onRight].value(QStringLiteral("startX")).toDouble(), rightStartX);
+    QCOMPARE(rows[onRight].value(QStringLiteral("endX")).toDouble(), rightStartX + 200.0);
+    QCOMPARE(rows[onLeft].value(QStringLiteral("startX")).toDouble(), 1000.0);
+    QCOMPARE(rows[onLeft].value(QStringLiteral("endX")).toDouble(), 1200.0);
 }
 
 void TestNativeObjects::publishedToQml()
