@@ -5,6 +5,7 @@
 
 #include "application_identity.h"
 #include "native_objects.h"
+#include "platform_choice.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -13,6 +14,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (!selectPlatformForOverlays())
+        return 1;
     QGuiApplication app(argc, argv);
     applyApplicationIdentity();
 
