@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, and only those that are missing.
-# Usage: scripts/setup.sh GROUP...   (groups: build, run, test)
+# Usage: scripts/setup.sh GROUP...   (groups: build, run, test, lint)
 # Silent when everything is already installed.
 set -euo pipefail
 
@@ -17,6 +17,8 @@ GROUP[run]="qt6-qpa-plugins qml6-module-qtquick qml6-module-qtquick-controls
 # ImageMagick for screenshots, mingw-w64 and Wine for the Windows realisation.
 GROUP[test]="qml6-module-qttest qt6-base-private-dev xvfb xauth xdotool x11-xserver-utils x11-utils imagemagick
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64"
+# qmllint and clang-format for the lint step.
+GROUP[lint]="qt6-declarative-dev-tools clang-format"
 
 missing=()
 for group in "$@"; do
