@@ -138,6 +138,7 @@ private slots:
     void addCaliperDrawsOnPanelDisplay();
     void clickOnHandleIsTakenElsewhereItPasses();
     void dragRightHandleMovesLine();
+    void keysAdjustSelectedCaliper();
     void rightClickRemovesCaliper();
     void referenceGivesTwoLineLabel();
     void scaledDisplayTakesMouseWhereDrawn();
@@ -618,6 +619,52 @@ void tst_E2E::dragRightHandleMovesLine()
                             .arg(around(to - 20, int(c.y), 0, 3))));
     QTRY_VERIFY2_WITH_TIMEOUT(inputShapeContains({to, row}) && !inputShapeContains({from, row}),
                               "expected the input shape to follow the moved line", kTimeoutMs);
+}
+
+void tst_E2E::keysAdjustSelectedCaliper()
+{
+    // The caliper as the drag left it: its right line 100 pixels further out.
+    const Placement c = placement(0, kMonitorA.logicalWidth(), kMonitorA.logicalHeight());
+    const int left = int(c.startX), right = int(c.endX) + 100, row = 300;
+    const auto linesAt = [this](int l, int r) {
+        return QStringLiteral("[%1] and [%2]").arg(around(l, 200, 3, 0), around(r, 200, 3, 0));
+    };
+
+    // Pressing the caliper selects it and gives the panel the keyboard.
+    click({left, row});
+    xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30"),
+             QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Right"),
+             QStringLiteral("shift+Right")});
+    QTRY_VERIFY2_WITH_TIMEOUT(lineAt(right + 13, 200, 1) && !lineAt(right, 200, 1)
+                                  && lineAt(left, 200, 1),
+                              qPrintable(QStringLiteral("expected the right line 13 pixels out "
+                                                        "at %1, saw %2")
+                                             .arg(right + 13)
+                                             .arg(linesAt(left, right + 13))),
+                              kTimeoutMs);
+    // Ctrl moves the whole caliper; the input shape follows at once.
+    xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30"),
+             QStringLiteral("ctrl+Left"), QStringLiteral("ctrl+Left")});
+    QTRY_VERIFY2_WITH_TIMEOUT(lineAt(left - 2, 200, 1) && lineAt(right + 11, 200, 1),
+                              qPrintable(QStringLiteral("expected lines at %1 and %2, saw %3")
+                                             .arg(left - 2)
+                                             .arg(right + 11)
+                                             .arg(linesAt(left - 2, right + 11))),
+                              kTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(inputShapeContains({right + 11, row}),
+                              "expected the input shape to follow the keys", kTimeoutMs);
+    // Back where the drag left it, for the tests that follow.
+    xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30"),
+             QStringLiteral("ctrl+Right"), QStringLiteral("ctrl+Right"),
+             QStringLiteral("shift+Left"), QStringLiteral("Left"), QStringLiteral("Left"),
+             QStringLiteral("Left")});
+    QTRY_VERIFY2_WITH_TIMEOUT(lineAt(left, 200, 1) && lineAt(right, 200, 1)
+                                  && !lineAt(right + 13, 200, 1),
+                              qPrintable(QStringLiteral("expected lines back at %1 and %2, saw %3")
+                                             .arg(left)
+                                             .arg(right)
+                                             .arg(linesAt(left, right))),
+                              kTimeoutMs);
 }
 
 void tst_E2E::rightClickRemovesCaliper()
