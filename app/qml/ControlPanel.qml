@@ -176,6 +176,10 @@ Pane {
         durationListWindow.raise()
     }
 
+    function closeDurationList() {
+        durationBox.popup.close()
+    }
+
     function pickDuration(index) {
         if (index < 0 || index >= referenceDurations.length)
             return
@@ -525,7 +529,8 @@ Pane {
             // and closes like a list: on Escape, and on a press anywhere outside
             // the list, which it takes so that the control under the pointer
             // does not act. A press in another program deactivates the panel,
-            // which closes the list as well.
+            // which closes the list as well; where no window manager moves the
+            // focus, the overlays take that press while the list is open.
             popup: Popup {
                 width: 0
                 height: 0

@@ -467,6 +467,8 @@ ApplicationWindow {
             qtcMode: panel.appState.qtcMode
             qtcValue: panel.appState.qtcValue
             onCaliperPressed: panel.takeKeyboardForCalipers()
+            capturesPointer: controlPanel.durationListOpen
+            onCapturedPress: controlPanel.closeDurationList()
         }
         onObjectAdded: (index, object) => {
             object.show()

@@ -38,6 +38,13 @@ NativeOverlayWindow {
     // A caliper was pressed: the control panel takes the keyboard for it.
     signal caliperPressed()
 
+    // While a list of the control panel is open the whole overlay takes the
+    // mouse, so that a press anywhere on the display, also over another
+    // program, closes the list and does nothing else.
+    property bool capturesPointer: false
+    signal capturedPress()
+    onCapturesPointerChanged: rebuildRegions()
+
     // Every size, tolerance and colour of the overlay, in one place.
     readonly property QtObject look: QtObject {
         // Vertical extent of the caliper lines.
@@ -234,7 +241,7 @@ NativeOverlayWindow {
         }
         // While a drag runs the preview may be painted anywhere on the display.
         visualRegions = dragRow !== null ? [wholeWindow()] : visual
-        interactiveRegions = interactive
+        interactiveRegions = capturesPointer ? [wholeWindow()] : interactive
     }
 
     function wholeWindow() {
@@ -526,6 +533,10 @@ NativeOverlayWindow {
         }
 
         onPressed: (mouse) => {
+            if (overlay.capturesPointer) {
+                overlay.capturedPress()
+                return
+            }
             const hit = overlay.rowAt(mouse.x, mouse.y)
             if (hit === null) {
                 mouse.accepted = false

@@ -455,6 +455,38 @@ TestCase {
         compare(fake.geometries, [])
         compare(fake.selectedId, 7)
     }
+    // A press anywhere on a display while the list is open closes the list and
+    // does nothing else: not on empty parts of any display, not on a caliper.
+    function test_durationListClosesOnAPressOnAnyDisplay_data() {
+        return [
+            { tag: "empty part of the other display", overlay: 1, x: 600, y: 500, button: Qt.LeftButton },
+            { tag: "on a caliper", overlay: 0, x: 200, y: 300, button: Qt.LeftButton },
+            { tag: "right button on a caliper", overlay: 0, x: 200, y: 300, button: Qt.RightButton },
+        ]
+    }
+
+    function test_durationListClosesOnAPressOnAnyDisplay(data) {
+        panelWithSelection(caliperRow(7, "aaaaaaaaaaaaaaaa", 100, 200, 300))
+        const overlays = findChild(panel, "overlays")
+        const overlay = overlays.objectAt(data.overlay)
+        const before = overlay.interactiveRegions
+        const box = child("durationBox")
+        mouseClick(box)
+        tryVerify(() => box.listWindow.visible)
+        for (let i = 0; i < overlays.count; ++i) {
+            const o = overlays.objectAt(i)
+            compare(o.interactiveRegions, [{ x: 0, y: 0, width: o.width, height: o.height }])
+        }
+
+        mousePress(overlay.contentItem, data.x, data.y, data.button)
+        mouseRelease(overlay.contentItem, data.x, data.y, data.button)
+        tryVerify(() => !box.listWindow.visible)
+        compare(fake.removeCount, 0)
+        compare(fake.geometries, [])
+        compare(fake.selectedId, 7)
+        compare(overlay.interactiveRegions, before)
+    }
+
     Component {
         id: otherWindowComponent
         Window {
