@@ -21,6 +21,8 @@ bool OverlayPlatform::nativeWindowExists(const QWindow &window) const
     return window.handle() != nullptr;
 }
 
+void OverlayPlatform::setDrawnShape(QWindow &, const QRegion &) {}
+
 qreal OverlayPlatform::devicePixelRatio(const QWindow &window) const
 {
     return window.devicePixelRatio();
