@@ -142,6 +142,17 @@ void NativeOverlayWindow::applyNativeInputPolicy()
 bool NativeOverlayWindow::event(QEvent *e)
 {
     const bool handled = QQuickWindow::event(e);
+    switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove:
+    case QEvent::Enter:
+    case QEvent::Leave:
+        m_platform->pointerEventHandled(*this);
+        break;
+    default:
+        break;
+    }
     if (e->type() == QEvent::PlatformSurface
         && static_cast<QPlatformSurfaceEvent *>(e)->surfaceEventType()
                == QPlatformSurfaceEvent::SurfaceCreated) {

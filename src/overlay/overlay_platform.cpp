@@ -23,6 +23,8 @@ bool OverlayPlatform::nativeWindowExists(const QWindow &window) const
 
 void OverlayPlatform::setDrawnShape(QWindow &, const QRegion &) {}
 
+void OverlayPlatform::pointerEventHandled(QWindow &) {}
+
 qreal OverlayPlatform::devicePixelRatio(const QWindow &window) const
 {
     return window.devicePixelRatio();

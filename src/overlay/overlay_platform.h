@@ -51,6 +51,10 @@ public:
     // Native pixels per logical unit of the window.
     virtual qreal devicePixelRatio(const QWindow &window) const;
 
+    // The window has handled a pointer event and may show another cursor now; a
+    // system that takes the pointer through a stand-in window shows it there too.
+    virtual void pointerEventHandled(QWindow &window);
+
 protected:
     OverlayPlatform() = default;
     OverlayPlatform(const OverlayPlatform &) = default;
