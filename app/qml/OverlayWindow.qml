@@ -208,23 +208,34 @@ NativeOverlayWindow {
 
     // What is drawn of one shown caliper, as rectangles: its lines, its handles, the
     // outline of its hover ring and its label box. Without a compositing manager the
-    // window shows only these.
+    // window shows only these. Handles and ring leave out the outermost pixel of
+    // each rounded corner, which the corner hardly touches and which would show
+    // dark; the ring's corners curve inwards by a pixel, which is kept.
     function drawnRectsOf(caliper) {
         const shape = caliper.shape
         const rects = shape.lines.slice()
+        const corner = 1
         for (let i = 0; i < shape.handles.length; ++i) {
             const h = shape.handles[i]
-            rects.push({ x: h.x - h.side / 2, y: h.y - h.side / 2, width: h.side, height: h.side })
+            const left = h.x - h.side / 2
+            const top = h.y - h.side / 2
+            rects.push({ x: left, y: top + corner, width: h.side, height: h.side - 2 * corner },
+                       { x: left + corner, y: top, width: h.side - 2 * corner, height: h.side })
         }
         if (shape.ring !== null) {
             const band = look.hoverRingWidth
-            const outer = shape.ring.side / 2 + band / 2
-            const left = shape.ring.x - outer
-            const top = shape.ring.y - outer
-            rects.push({ x: left, y: top, width: 2 * outer, height: band },
-                       { x: left, y: top + 2 * outer - band, width: 2 * outer, height: band },
-                       { x: left, y: top + band, width: band, height: 2 * outer - 2 * band },
-                       { x: left + 2 * outer - band, y: top + band, width: band, height: 2 * outer - 2 * band })
+            const outer = shape.ring.side + band
+            const left = shape.ring.x - outer / 2
+            const top = shape.ring.y - outer / 2
+            rects.push({ x: left + corner, y: top, width: outer - 2 * corner, height: band },
+                       { x: left + corner, y: top + outer - band, width: outer - 2 * corner, height: band },
+                       { x: left, y: top + corner, width: band, height: outer - 2 * corner },
+                       { x: left + outer - band, y: top + corner, width: band, height: outer - 2 * corner },
+                       { x: left + band, y: top + band, width: corner, height: corner },
+                       { x: left + outer - band - corner, y: top + band, width: corner, height: corner },
+                       { x: left + band, y: top + outer - band - corner, width: corner, height: corner },
+                       { x: left + outer - band - corner, y: top + outer - band - corner, width: corner,
+                         height: corner })
         }
         const box = caliper.box
         rects.push({ x: box.x, y: box.y, width: box.width, height: box.height })
