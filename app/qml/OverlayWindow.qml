@@ -243,35 +243,43 @@ NativeOverlayWindow {
     }
 
     // Every caliper as it is shown now: the preview geometry for the one being
-    // dragged, its selection and hover state, its shape, label text and label box.
-    function shownCalipers() {
+    // dragged, its selection and hover state, its shape, label box and drawn
+    // rectangles. While a drag runs only the dragged caliper changes (hover and
+    // selection wait for the release), so the others are taken from `previous`.
+    function shownCalipers(previous) {
         const dragging = dragRow !== null
+        const reuse = dragging && previous.length === rows.length
         const selectedId = controller ? controller.selectedId : 0
         const out = []
         for (let i = 0; i < rows.length; ++i) {
             const row = rows[i]
             const previewed = dragging && row.id === dragRow.id
+            if (reuse && !previewed && previous[i].row === row) {
+                out.push(previous[i])
+                continue
+            }
             const startX = previewed ? previewStartX : row.startX
             const endX = previewed ? previewEndX : row.endX
             const lineY = previewed ? previewY : row.y
             const hoverPart = (hoveredRow !== null && hoveredRow.id === row.id) ? hoveredPart : ""
-            const text = liveLabel(row, startX, endX)
-            out.push({
+            const entry = {
                 row: row,
                 shape: caliperShape(row.kind, startX, endX, lineY, row.id === selectedId, hoverPart),
-                box: labelBox(text, startX, endX, lineY)
-            })
+                box: labelBox(liveLabel(row, startX, endX), startX, endX, lineY)
+            }
+            entry.drawn = drawnRectsOf(entry)
+            out.push(entry)
         }
         return out
     }
 
     // Shows the current state: the drawn shape goes to the window, then the surface
-    // repaints the same calipers.
-    function repaint() {
-        const calipers = shownCalipers()
+    // repaints the same calipers. `fresh` computes every caliper anew.
+    function repaint(fresh) {
+        const calipers = shownCalipers(fresh === true ? [] : shown)
         let drawn = []
         for (let i = 0; i < calipers.length; ++i)
-            drawn = drawn.concat(drawnRectsOf(calipers[i]))
+            drawn = drawn.concat(calipers[i].drawn)
         shown = calipers
         drawnRegions = drawn
         surface.requestPaint()
@@ -515,7 +523,7 @@ NativeOverlayWindow {
         if (dragRow === null)
             rebuildRegions()
         else
-            repaint()
+            repaint(true)
     }
 
     onQtcModeChanged: qtcInputChanged()
@@ -525,7 +533,7 @@ NativeOverlayWindow {
         target: overlay.controller
         ignoreUnknownSignals: true
         function onMeasurementsChanged() { overlay.refreshRows() }
-        function onSelectedIdChanged() { overlay.repaint() }
+        function onSelectedIdChanged() { overlay.repaint(true) }
     }
 
     Component.onCompleted: refreshRows()

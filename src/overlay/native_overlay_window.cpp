@@ -72,13 +72,14 @@ void NativeOverlayWindow::setDrawnRegions(const QVariantList &list)
 void NativeOverlayWindow::applyDrawnShape()
 {
     m_platform->setDrawnShape(
-        *this, nativeRegionFromList(m_drawnList, m_platform->devicePixelRatio(*this)));
+        *this, nativeRectsFromList(m_drawnList, m_platform->devicePixelRatio(*this)));
 }
 
-QRegion NativeOverlayWindow::nativeRegionFromList(const QVariantList &list, qreal ratio)
+QList<QRect> NativeOverlayWindow::nativeRectsFromList(const QVariantList &list, qreal ratio)
 {
     const double r = rules::usableRatio(ratio);
-    QRegion region;
+    QList<QRect> rects;
+    rects.reserve(list.size());
     for (const QVariant &element : list) {
         const QVariantMap record = element.toMap();
         bool ok[4] = {};
@@ -97,9 +98,9 @@ QRegion NativeOverlayWindow::nativeRegionFromList(const QVariantList &list, qrea
         if (!(left >= -limit && top >= -limit && right <= limit && bottom <= limit))
             continue;
         if (right > left && bottom > top)
-            region += QRect(int(left), int(top), int(right - left), int(bottom - top));
+            rects.append(QRect(int(left), int(top), int(right - left), int(bottom - top)));
     }
-    return region;
+    return rects;
 }
 
 QRegion NativeOverlayWindow::regionFromList(const QVariantList &list)

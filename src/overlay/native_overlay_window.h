@@ -48,9 +48,11 @@ public:
 
     // The union of the valid rectangles of a list of region records.
     static QRegion regionFromList(const QVariantList &list);
-    // The native pixels that the rectangles of a list cover, even partly, at `ratio`
-    // native pixels per logical one; records may have fractional values.
-    static QRegion nativeRegionFromList(const QVariantList &list, qreal ratio);
+    // For each valid rectangle of a list, the native pixels it covers, even partly,
+    // at `ratio` native pixels per logical one; records may have fractional values.
+    // The rectangles may overlap: merging hundreds of them at every move of a drag
+    // would cost more than the windowing system takes to do it.
+    static QList<QRect> nativeRectsFromList(const QVariantList &list, qreal ratio);
 
 signals:
     void clickThroughChanged();

@@ -21,7 +21,7 @@ bool OverlayPlatform::nativeWindowExists(const QWindow &window) const
     return window.handle() != nullptr;
 }
 
-void OverlayPlatform::setDrawnShape(QWindow &, const QRegion &) {}
+void OverlayPlatform::setDrawnShape(QWindow &, const QList<QRect> &) {}
 
 void OverlayPlatform::pointerEventHandled(QWindow &) {}
 

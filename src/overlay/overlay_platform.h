@@ -7,7 +7,9 @@
 //               a compositing manager the drawn shape instead of the mask;
 //   fallback  - the mask only.
 
+#include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QRegion>
 #include <cstdint>
 #include <memory>
@@ -26,10 +28,11 @@ public:
     // An empty region removes the mask.
     virtual void setMask(QWindow &window, const QRegion &region) = 0;
 
-    // What is actually drawn, in native pixels. A system that shows transparent
-    // pixels opaque (X11 without a compositing manager) shows only this region
-    // instead of the mask, and nothing at all when it is empty. By default ignored.
-    virtual void setDrawnShape(QWindow &window, const QRegion &nativeRegion);
+    // What is actually drawn, as possibly overlapping rectangles in native pixels.
+    // A system that shows transparent pixels opaque (X11 without a compositing
+    // manager) shows only their union instead of the mask, and nothing at all
+    // when there are none. By default ignored.
+    virtual void setDrawnShape(QWindow &window, const QList<QRect> &nativeRects);
 
     // The extended style bits (see overlay_input_rules.h), read and written back changed.
     // `interactive` is the region that takes the mouse while kExTransparent is clear;

@@ -70,11 +70,10 @@ bool hasShapeExtension(xcb_connection_t *connection)
     return shape && shape->present;
 }
 
-std::vector<xcb_rectangle_t> protocolRectangles(const QRegion &nativeRegion)
+template <typename Rects> std::vector<xcb_rectangle_t> protocolRectangles(const Rects &nativeRects)
 {
     std::vector<xcb_rectangle_t> rectangles;
-    rectangles.reserve(static_cast<std::size_t>(nativeRegion.rectCount()));
-    for (const QRect &r : nativeRegion) {
+    for (const QRect &r : nativeRects) {
         xcb_rectangle_t native{};
         toProtocol({r.x(), r.x() + r.width()}, native.x, native.width);
         toProtocol({r.y(), r.y() + r.height()}, native.y, native.height);
@@ -129,9 +128,9 @@ public:
         applyShape(window);
     }
 
-    void setDrawnShape(QWindow &window, const QRegion &nativeRegion) override
+    void setDrawnShape(QWindow &window, const QList<QRect> &nativeRects) override
     {
-        m_drawn = nativeRegion;
+        m_drawn = nativeRects;
         applyShape(window);
     }
 
@@ -282,22 +281,24 @@ private:
             return;
         const auto id = static_cast<xcb_window_t>(window.winId());
         const Shape kind = composited(window, connection) ? Shape::Mask : Shape::Drawn;
-        const QRegion &region = kind == Shape::Mask ? m_visual : m_drawn;
-        if (id == m_overlay && kind == m_applied && region == m_appliedRegion)
-            return;
         const bool modeChanged = id != m_overlay || kind != m_applied;
+        if (!modeChanged
+            && (kind == Shape::Mask ? m_visual == m_appliedMask : m_drawn == m_appliedDrawn))
+            return;
         if (kind == Shape::Mask) {
-            window.setMask(region);
+            window.setMask(m_visual);
+            m_appliedMask = m_visual;
         } else {
-            // No rectangles: an empty bounding shape, nothing shown.
-            const std::vector<xcb_rectangle_t> rectangles = protocolRectangles(region);
+            // No rectangles: an empty bounding shape, nothing shown. Overlapping
+            // rectangles are fine: the server takes their union.
+            m_appliedDrawn = m_drawn;
+            const std::vector<xcb_rectangle_t> rectangles = protocolRectangles(m_drawn);
             xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
                                  XCB_CLIP_ORDERING_UNSORTED, id, 0, 0,
                                  static_cast<std::uint32_t>(rectangles.size()), rectangles.data());
         }
         m_overlay = id;
         m_applied = kind;
-        m_appliedRegion = region;
         if (modeChanged)
             updateStandIn(window.isVisible());
         xcb_flush(connection);
@@ -400,13 +401,14 @@ private:
     }
 
     std::uint64_t m_styles = 0;
-    QRegion m_visual; // logical units
-    QRegion m_drawn;  // native pixels
+    QRegion m_visual;     // logical units
+    QList<QRect> m_drawn; // native pixels
     std::vector<xcb_rectangle_t> m_input;
 
     xcb_window_t m_overlay = XCB_NONE; // the window the shapes were applied to
     Shape m_applied = Shape::Unset;
-    QRegion m_appliedRegion;
+    QRegion m_appliedMask;
+    QList<QRect> m_appliedDrawn;
     bool m_overlayShown = false;
 
     bool m_watchTried = false;

@@ -23,7 +23,7 @@ struct PlatformLog
 {
     QStringList ops;
     QRegion lastMask;
-    QRegion lastDrawn; // native pixels
+    QRegion lastDrawn; // native pixels, the union of the rectangles
     std::uint64_t lastWritten = 0;
     QRegion lastWrittenRegion;
     std::uint64_t styles = 0; // the window's current extended styles
@@ -48,10 +48,12 @@ public:
         m_log->ops << QStringLiteral("mask");
         m_log->lastMask = region;
     }
-    void setDrawnShape(QWindow &, const QRegion &nativeRegion) override
+    void setDrawnShape(QWindow &, const QList<QRect> &nativeRects) override
     {
         m_log->ops << QStringLiteral("drawn");
-        m_log->lastDrawn = nativeRegion;
+        m_log->lastDrawn = QRegion();
+        for (const QRect &r : nativeRects)
+            m_log->lastDrawn += r;
     }
     std::uint64_t readInputStyles(QWindow &) override
     {
@@ -269,7 +271,10 @@ private slots:
         QCOMPARE(window.drawnRegions(), list);
         QCOMPARE(log->ops, QStringList{QStringLiteral("drawn")});
         QCOMPARE(log->lastDrawn, expected);
-        QCOMPARE(NativeOverlayWindow::nativeRegionFromList(list, ratio), expected);
+        QRegion united;
+        for (const QRect &r : NativeOverlayWindow::nativeRectsFromList(list, ratio))
+            united += r;
+        QCOMPARE(united, expected);
     }
 
     void drawnRegionsAppliedWhenCreated()
