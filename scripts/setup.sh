@@ -5,18 +5,20 @@
 set -euo pipefail
 
 declare -A GROUP
-# Compiler, build tools, Qt 6 headers and tools, X11 headers for the XShape input shape.
+# Compiler, build tools, Qt 6 headers and tools, X11 headers for the XShape shapes and for
+# following the compositing manager (XFixes).
 GROUP[build]="cmake g++ ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
   qt6-declarative-dev qt6-declarative-dev-tools libgl-dev libxkbcommon-dev libxcb1-dev
-  libxcb-shape0-dev"
+  libxcb-shape0-dev libxcb-xfixes0-dev"
 # The QML modules the documents import, and the platform plugins (xcb, offscreen).
 GROUP[run]="qt6-qpa-plugins qml6-module-qtquick qml6-module-qtquick-controls
   qml6-module-qtquick-layouts qml6-module-qtquick-window qml6-module-qtquick-templates
   qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript fonts-dejavu-core"
 # Qt Quick Test, Qt's private headers (tests drive the offscreen platform), a headless X server with xrandr monitors, xdotool and X queries,
-# ImageMagick for screenshots, mingw-w64 and Wine for the Windows realisation.
+# ImageMagick for screenshots, a compositing manager (xcompmgr), mingw-w64 and Wine for the
+# Windows realisation.
 GROUP[test]="qml6-module-qttest qt6-base-private-dev xvfb xauth xdotool x11-xserver-utils x11-utils imagemagick
-  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64"
+  xcompmgr g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64"
 # qmllint and clang-format for the lint step.
 GROUP[lint]="qt6-declarative-dev-tools clang-format"
 

@@ -1,7 +1,8 @@
 // One transparent overlay per display: shows the calipers of that display, lets
 // the user select, move, resize and remove them, and tells the native window
-// which rectangles are painted (the mask) and which take the mouse. Everywhere
-// else the pointer reaches the application underneath.
+// which rectangles are painted (the mask), which are actually drawn (all that a
+// desktop without transparency shows) and which take the mouse. Everywhere else
+// the pointer reaches the application underneath.
 import QtQuick
 import ZRNCalipers.Native 1.0
 
@@ -32,6 +33,12 @@ NativeOverlayWindow {
     // Hover state, frozen while a drag runs.
     property var hoveredRow: null
     property string hoveredPart: ""
+
+    // The calipers as last shown (see shownCalipers), read by the paint pass.
+    property var shown: []
+
+    // Device pixels per logical pixel of this overlay's display.
+    readonly property real pixelRatio: Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
 
     readonly property int rhythmMarkerCount: 10
 
@@ -142,6 +149,149 @@ NativeOverlayWindow {
         return { x: roundHalfUp(x), y: roundHalfUp(y), width: w, height: h }
     }
 
+    // A vertical line at `at` from `from` to `to` (or a horizontal one), as filled
+    // rectangles on the device-pixel grid: the line width rounded to whole device
+    // pixels (at least one) and every edge on a pixel boundary, so that a line shows
+    // at full colour instead of blurred over half-covered pixels. A dashed line
+    // starts its pattern at `from`, in whole device pixels too.
+    function gridLine(vertical, at, from, to, dashed) {
+        const s = pixelRatio
+        const thickness = Math.max(1, Math.round(look.lineWidth * s))
+        const across = roundHalfUp(at * s - thickness / 2)
+        const first = roundHalfUp(from * s)
+        const last = roundHalfUp(to * s)
+        const direction = last >= first ? 1 : -1
+        const length = Math.abs(last - first)
+        const on = dashed ? Math.max(1, roundHalfUp(look.referenceDash[0] * s)) : length
+        const off = dashed ? Math.max(1, roundHalfUp(look.referenceDash[1] * s)) : 0
+        const rects = []
+        for (let done = 0; done < length; done += on + off) {
+            const piece = Math.min(on, length - done)
+            const a = first + direction * done
+            const low = Math.min(a, a + direction * piece)
+            rects.push(vertical ? { x: across / s, y: low / s, width: thickness / s, height: piece / s }
+                                : { x: low / s, y: across / s, width: piece / s, height: thickness / s })
+        }
+        return rects
+    }
+
+    // The shape of a caliper with the given geometry, for the regions, the drawn
+    // shape and the paint pass alike: the span of its vertical lines, its horizontal
+    // extent, the end of its horizontal line (a rhythm caliper's runs on over its
+    // repeats), its rhythm markers, and what is drawn: the lines, the handles and
+    // the hover ring.
+    function caliperShape(kind, startX, endX, y, selected, hoverPart) {
+        const extent = extentForKind(kind)
+        const span = spanOf(kind, y)
+        const interval = endX - startX
+        const rhythm = kind === "Rhythm"
+        const dashed = kind === "Reference"
+        const middle = (startX + endX) / 2
+        const tick = look.markerFraction * extent
+        const markers = { top: Math.max(0, y - tick / 2), bottom: Math.min(height, y + tick / 2), xs: [] }
+        if (rhythm) {
+            for (let k = 1; k <= rhythmMarkerCount; ++k)
+                markers.xs.push(endX + interval * k)
+        }
+        const extensionEnd = rhythm ? endX + interval * rhythmMarkerCount : endX
+
+        let lines = gridLine(false, y, startX, extensionEnd, dashed)
+        lines = lines.concat(gridLine(true, startX, span.top, span.bottom, dashed),
+                             gridLine(true, endX, span.top, span.bottom, dashed))
+        for (let i = 0; i < markers.xs.length; ++i)
+            lines = lines.concat(gridLine(true, markers.xs[i], markers.top, markers.bottom, false))
+
+        const side = selected ? look.selectedHandleSide : look.handleSide
+        const handles = [startX, endX, middle].map(x => ({ x: x, y: y, side: side }))
+        const ringX = hoverPart === "left" ? startX : (hoverPart === "right" ? endX : middle)
+        const ring = hoverPart !== "" ? { x: ringX, y: y, side: look.hoverRingSide } : null
+
+        return {
+            span: span, left: Math.min(startX, endX), right: Math.max(startX, endX), middle: middle,
+            interval: interval, extensionEnd: extensionEnd, markers: markers,
+            lines: lines, handles: handles, ring: ring
+        }
+    }
+
+    // What is drawn of one shown caliper, as rectangles: its lines, its handles, the
+    // outline of its hover ring and its label box. Without a compositing manager the
+    // window shows only these. Handles and ring leave out the outermost pixel of
+    // each rounded corner, which the corner hardly touches and which would show
+    // dark; the ring's corners curve inwards by a pixel, which is kept.
+    function drawnRectsOf(caliper) {
+        const shape = caliper.shape
+        const rects = shape.lines.slice()
+        const corner = 1
+        for (let i = 0; i < shape.handles.length; ++i) {
+            const h = shape.handles[i]
+            const left = h.x - h.side / 2
+            const top = h.y - h.side / 2
+            rects.push({ x: left, y: top + corner, width: h.side, height: h.side - 2 * corner },
+                       { x: left + corner, y: top, width: h.side - 2 * corner, height: h.side })
+        }
+        if (shape.ring !== null) {
+            const band = look.hoverRingWidth
+            const outer = shape.ring.side + band
+            const left = shape.ring.x - outer / 2
+            const top = shape.ring.y - outer / 2
+            rects.push({ x: left + corner, y: top, width: outer - 2 * corner, height: band },
+                       { x: left + corner, y: top + outer - band, width: outer - 2 * corner, height: band },
+                       { x: left, y: top + corner, width: band, height: outer - 2 * corner },
+                       { x: left + outer - band, y: top + corner, width: band, height: outer - 2 * corner },
+                       { x: left + band, y: top + band, width: corner, height: corner },
+                       { x: left + outer - band - corner, y: top + band, width: corner, height: corner },
+                       { x: left + band, y: top + outer - band - corner, width: corner, height: corner },
+                       { x: left + outer - band - corner, y: top + outer - band - corner, width: corner,
+                         height: corner })
+        }
+        const box = caliper.box
+        rects.push({ x: box.x, y: box.y, width: box.width, height: box.height })
+        return rects
+    }
+
+    // Every caliper as it is shown now: the preview geometry for the one being
+    // dragged, its selection and hover state, its shape, label box and drawn
+    // rectangles. While a drag runs only the dragged caliper changes (hover and
+    // selection wait for the release), so the others are taken from `previous`.
+    function shownCalipers(previous) {
+        const dragging = dragRow !== null
+        const reuse = dragging && previous.length === rows.length
+        const selectedId = controller ? controller.selectedId : 0
+        const out = []
+        for (let i = 0; i < rows.length; ++i) {
+            const row = rows[i]
+            const previewed = dragging && row.id === dragRow.id
+            if (reuse && !previewed && previous[i].row === row) {
+                out.push(previous[i])
+                continue
+            }
+            const startX = previewed ? previewStartX : row.startX
+            const endX = previewed ? previewEndX : row.endX
+            const lineY = previewed ? previewY : row.y
+            const hoverPart = (hoveredRow !== null && hoveredRow.id === row.id) ? hoveredPart : ""
+            const entry = {
+                row: row,
+                shape: caliperShape(row.kind, startX, endX, lineY, row.id === selectedId, hoverPart),
+                box: labelBox(liveLabel(row, startX, endX), startX, endX, lineY)
+            }
+            entry.drawn = drawnRectsOf(entry)
+            out.push(entry)
+        }
+        return out
+    }
+
+    // Shows the current state: the drawn shape goes to the window, then the surface
+    // repaints the same calipers. `fresh` computes every caliper anew.
+    function repaint(fresh) {
+        const calipers = shownCalipers(fresh === true ? [] : shown)
+        let drawn = []
+        for (let i = 0; i < calipers.length; ++i)
+            drawn = drawn.concat(calipers[i].drawn)
+        shown = calipers
+        drawnRegions = drawn
+        surface.requestPaint()
+    }
+
     // The label box of a caliper with the given geometry and text, exactly as
     // it is drawn: x, y, width, height and the lines of text.
     function labelBox(text, startX, endX, y) {
@@ -197,24 +347,25 @@ NativeOverlayWindow {
         }
         rows = usable
         rebuildRegions()
-        surface.requestPaint()
     }
 
-    // Region lists from the current rows: visual first, interactive second.
+    // Region lists from the current rows: visual first, interactive second; then
+    // the drawn shape and a repaint.
     function rebuildRegions() {
         const visual = []
         const interactive = []
         for (let i = 0; i < rows.length; ++i) {
             const row = rows[i]
-            const span = spanOf(row.kind, row.y)
-            const left = Math.min(row.startX, row.endX)
-            const right = Math.max(row.startX, row.endX)
+            const shape = caliperShape(row.kind, row.startX, row.endX, row.y, false, "")
+            const span = shape.span
+            const left = shape.left
+            const right = shape.right
             const spanHeight = Math.max(1, roundHalfUp(span.bottom - span.top))
             const leftLine = regionOf(row.startX - look.lineStripHalf, span.top, 2 * look.lineStripHalf, spanHeight)
             const rightLine = regionOf(row.endX - look.lineStripHalf, span.top, 2 * look.lineStripHalf, spanHeight)
             const primaryLine = regionOf(left, row.y - look.lineStripHalf,
                                          Math.max(1, roundHalfUp(right - left)), 2 * look.lineStripHalf)
-            const centerHandle = regionOf((left + right) / 2 - look.centerHandleHalf, row.y - look.centerHandleHalf,
+            const centerHandle = regionOf(shape.middle - look.centerHandleHalf, row.y - look.centerHandleHalf,
                                           2 * look.centerHandleHalf, 2 * look.centerHandleHalf)
             const leftPaintLine = regionOf(row.startX - look.paintStripHalf, span.top, 2 * look.paintStripHalf, spanHeight)
             const rightPaintLine = regionOf(row.endX - look.paintStripHalf, span.top, 2 * look.paintStripHalf, spanHeight)
@@ -222,19 +373,15 @@ NativeOverlayWindow {
             interactive.push(leftLine, rightLine, primaryLine, centerHandle)
             visual.push(leftPaintLine, rightPaintLine, primaryLine, centerHandle)
 
-            if (row.kind === "Rhythm") {
-                const interval = row.endX - row.startX
-                const extensionEnd = row.endX + interval * rhythmMarkerCount
+            if (shape.markers.xs.length > 0) {
+                const extensionEnd = shape.extensionEnd
                 visual.push(regionOf(Math.min(row.startX, extensionEnd), row.y - look.lineStripHalf,
                                      Math.max(1, roundHalfUp(Math.abs(extensionEnd - row.startX))),
                                      2 * look.lineStripHalf))
-                const tick = look.markerFraction * verticalHeight(row)
-                const tickTop = Math.max(0, row.y - tick / 2)
-                const tickBottom = Math.min(height, row.y + tick / 2)
-                for (let k = 1; k <= rhythmMarkerCount; ++k) {
-                    const tickX = row.endX + interval * k
-                    visual.push(regionOf(tickX - look.markerStripHalf, tickTop, 2 * look.markerStripHalf,
-                                         Math.max(1, roundHalfUp(tickBottom - tickTop))))
+                const markers = shape.markers
+                for (let k = 0; k < markers.xs.length; ++k) {
+                    visual.push(regionOf(markers.xs[k] - look.markerStripHalf, markers.top, 2 * look.markerStripHalf,
+                                         Math.max(1, roundHalfUp(markers.bottom - markers.top))))
                 }
             }
             visual.push(labelRegion(row))
@@ -242,6 +389,7 @@ NativeOverlayWindow {
         // While a drag runs the preview may be painted anywhere on the display.
         visualRegions = dragRow !== null ? [wholeWindow()] : visual
         interactiveRegions = capturesPointer ? [wholeWindow()] : interactive
+        repaint()
     }
 
     function wholeWindow() {
@@ -284,7 +432,7 @@ NativeOverlayWindow {
             return
         hoveredRow = hit ? hit.row : null
         hoveredPart = hitPartName
-        surface.requestPaint()
+        repaint()
     }
 
     function beginDrag(hit, x, y) {
@@ -329,7 +477,7 @@ NativeOverlayWindow {
         previewStartX = startX
         previewEndX = endX
         previewY = lineY
-        surface.requestPaint()
+        repaint()
     }
 
     function finishDrag() {
@@ -381,7 +529,8 @@ NativeOverlayWindow {
     function qtcInputChanged() {
         if (dragRow === null)
             rebuildRegions()
-        surface.requestPaint()
+        else
+            repaint(true)
     }
 
     onQtcModeChanged: qtcInputChanged()
@@ -391,7 +540,7 @@ NativeOverlayWindow {
         target: overlay.controller
         ignoreUnknownSignals: true
         function onMeasurementsChanged() { overlay.refreshRows() }
-        function onSelectedIdChanged() { surface.requestPaint() }
+        function onSelectedIdChanged() { overlay.repaint(true) }
     }
 
     Component.onCompleted: refreshRows()
@@ -407,65 +556,32 @@ NativeOverlayWindow {
         function paintCalipers() {
             const ctx = getContext("2d")
             ctx.clearRect(0, 0, width, height)
-            const dragging = overlay.dragRow !== null
-            const selectedId = overlay.controller ? overlay.controller.selectedId : 0
-            const rows = overlay.rows
-            for (let i = 0; i < rows.length; ++i) {
-                const row = rows[i]
-                const previewed = dragging && row.id === overlay.dragRow.id
-                const startX = previewed ? overlay.previewStartX : row.startX
-                const endX = previewed ? overlay.previewEndX : row.endX
-                const lineY = previewed ? overlay.previewY : row.y
-                const hoverPart = (overlay.hoveredRow !== null && overlay.hoveredRow.id === row.id)
-                        ? overlay.hoveredPart : ""
-                drawCaliper(ctx, startX, endX, lineY, row.color, row.kind, row.id === selectedId, hoverPart)
-                drawLabel(ctx, startX, endX, lineY, overlay.liveLabel(row, startX, endX))
+            const calipers = overlay.shown
+            for (let i = 0; i < calipers.length; ++i) {
+                drawCaliper(ctx, calipers[i].shape, calipers[i].row.color)
+                drawLabel(ctx, calipers[i].box)
             }
         }
 
-        function drawCaliper(ctx, startX, endX, y, color, kind, selected, hoverPart) {
+        // The lines are filled as one path of grid-aligned rectangles, then the
+        // handles and the hover ring are drawn over them.
+        function drawCaliper(ctx, shape, color) {
             const look = overlay.look
-            const extent = overlay.extentForKind(kind)
-            const span = overlay.spanOf(kind, y)
-            const interval = endX - startX
-            const rhythm = kind === "Rhythm"
-            const extensionEnd = rhythm ? endX + interval * overlay.rhythmMarkerCount : endX
-
             ctx.save()
-            ctx.strokeStyle = color
-            ctx.lineWidth = look.lineWidth
-            ctx.setLineDash(kind === "Reference" ? look.referenceDash : [])
-
+            ctx.fillStyle = color
             ctx.beginPath()
-            ctx.moveTo(startX, y)
-            ctx.lineTo(extensionEnd, y)
-            ctx.moveTo(startX, span.top)
-            ctx.lineTo(startX, span.bottom)
-            ctx.moveTo(endX, span.top)
-            ctx.lineTo(endX, span.bottom)
-            if (rhythm) {
-                const tick = look.markerFraction * extent
-                const tickTop = Math.max(0, y - tick / 2)
-                const tickBottom = Math.min(overlay.height, y + tick / 2)
-                for (let k = 1; k <= overlay.rhythmMarkerCount; ++k) {
-                    const markerX = endX + interval * k
-                    ctx.moveTo(markerX, tickTop)
-                    ctx.lineTo(markerX, tickBottom)
-                }
+            for (let i = 0; i < shape.lines.length; ++i) {
+                const r = shape.lines[i]
+                ctx.rect(r.x, r.y, r.width, r.height)
             }
-            ctx.stroke()
-            ctx.setLineDash([])
-
-            const side = selected ? look.selectedHandleSide : look.handleSide
-            const middle = (startX + endX) / 2
-            drawRoundedHandle(ctx, startX, y, side, color, "", 0)
-            drawRoundedHandle(ctx, endX, y, side, color, "", 0)
-            drawRoundedHandle(ctx, middle, y, side, color, "", 0)
-
-            if (hoverPart !== "") {
-                const ringX = hoverPart === "left" ? startX : (hoverPart === "right" ? endX : middle)
-                drawRoundedHandle(ctx, ringX, y, look.hoverRingSide, "", look.hoverRingColor, look.hoverRingWidth)
+            ctx.fill()
+            for (let i = 0; i < shape.handles.length; ++i) {
+                const h = shape.handles[i]
+                drawRoundedHandle(ctx, h.x, h.y, h.side, color, "", 0)
             }
+            if (shape.ring !== null)
+                drawRoundedHandle(ctx, shape.ring.x, shape.ring.y, shape.ring.side, "", look.hoverRingColor,
+                                  look.hoverRingWidth)
             ctx.restore()
         }
 
@@ -497,9 +613,8 @@ NativeOverlayWindow {
             }
         }
 
-        function drawLabel(ctx, startX, endX, y, text) {
+        function drawLabel(ctx, box) {
             const look = overlay.look
-            const box = overlay.labelBox(text, startX, endX, y)
             ctx.save()
             ctx.font = look.labelFont
             ctx.fillStyle = look.labelFill
@@ -572,7 +687,7 @@ NativeOverlayWindow {
                 return
             overlay.hoveredRow = null
             overlay.hoveredPart = ""
-            surface.requestPaint()
+            overlay.repaint()
         }
     }
 }

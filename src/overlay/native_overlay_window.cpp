@@ -5,6 +5,7 @@
 
 #include <QPlatformSurfaceEvent>
 #include <QVariantMap>
+#include <cmath>
 
 namespace rules = zrn::overlay;
 
@@ -18,16 +19,19 @@ bool withinCoordinateRange(int begin, int length)
     return begin >= -kCoordinateLimit && qint64(begin) + length <= kCoordinateLimit;
 }
 
+// Values that are exact multiples of a native pixel land a hair off after division
+// and multiplication; such a hair does not widen a rectangle by a whole pixel.
+constexpr double kPixelSlack = 1e-6;
+
 } // namespace
 
 NativeOverlayWindow::NativeOverlayWindow(QWindow *parent)
     : NativeOverlayWindow(createOverlayPlatform(), parent)
-{
-}
+{}
 
 NativeOverlayWindow::NativeOverlayWindow(std::unique_ptr<OverlayPlatform> platform, QWindow *parent)
-    : QQuickWindow(parent)
-    , m_platform(platform ? std::move(platform) : createFallbackOverlayPlatform())
+    : QQuickWindow(parent),
+      m_platform(platform ? std::move(platform) : createFallbackOverlayPlatform())
 {
     setColor(Qt::transparent);
 }
@@ -58,6 +62,47 @@ void NativeOverlayWindow::setVisualRegions(const QVariantList &list)
     applyNativeInputPolicy();
 }
 
+void NativeOverlayWindow::setDrawnRegions(const QVariantList &list)
+{
+    m_drawnList = list;
+    if (m_platform->nativeWindowExists(*this))
+        applyDrawnShape();
+}
+
+void NativeOverlayWindow::applyDrawnShape()
+{
+    m_platform->setDrawnShape(
+        *this, nativeRectsFromList(m_drawnList, m_platform->devicePixelRatio(*this)));
+}
+
+QList<QRect> NativeOverlayWindow::nativeRectsFromList(const QVariantList &list, qreal ratio)
+{
+    const double r = rules::usableRatio(ratio);
+    QList<QRect> rects;
+    rects.reserve(list.size());
+    for (const QVariant &element : list) {
+        const QVariantMap record = element.toMap();
+        bool ok[4] = {};
+        const double x = record.value(QStringLiteral("x")).toDouble(&ok[0]);
+        const double y = record.value(QStringLiteral("y")).toDouble(&ok[1]);
+        const double width = record.value(QStringLiteral("width")).toDouble(&ok[2]);
+        const double height = record.value(QStringLiteral("height")).toDouble(&ok[3]);
+        if (!ok[0] || !ok[1] || !ok[2] || !ok[3] || !(width > 0) || !(height > 0))
+            continue;
+        const double left = std::floor(x * r + kPixelSlack);
+        const double top = std::floor(y * r + kPixelSlack);
+        const double right = std::ceil((x + width) * r - kPixelSlack);
+        const double bottom = std::ceil((y + height) * r - kPixelSlack);
+        // Beyond any window's coordinates, or not numbers at all: broken input.
+        const double limit = double(kCoordinateLimit);
+        if (!(left >= -limit && top >= -limit && right <= limit && bottom <= limit))
+            continue;
+        if (right > left && bottom > top)
+            rects.append(QRect(int(left), int(top), int(right - left), int(bottom - top)));
+    }
+    return rects;
+}
+
 QRegion NativeOverlayWindow::regionFromList(const QVariantList &list)
 {
     QRegion region;
@@ -83,8 +128,10 @@ void NativeOverlayWindow::applyNativeInputPolicy()
     if (!m_platform->nativeWindowExists(*this))
         return;
 
-    // The mask first, on every call: an empty region removes it.
+    // The mask first, on every call: an empty region removes it. The drawn shape
+    // stands in for it where transparency cannot be shown.
     m_platform->setMask(*this, m_visualRegion);
+    applyDrawnShape();
 
     const bool passThrough = m_clickThrough || m_interactiveRegion.isEmpty();
     const std::uint64_t styles = m_platform->readInputStyles(*this);
@@ -96,6 +143,17 @@ void NativeOverlayWindow::applyNativeInputPolicy()
 bool NativeOverlayWindow::event(QEvent *e)
 {
     const bool handled = QQuickWindow::event(e);
+    switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove:
+    case QEvent::Enter:
+    case QEvent::Leave:
+        m_platform->pointerEventHandled(*this);
+        break;
+    default:
+        break;
+    }
     if (e->type() == QEvent::PlatformSurface
         && static_cast<QPlatformSurfaceEvent *>(e)->surfaceEventType()
                == QPlatformSurfaceEvent::SurfaceCreated) {
@@ -112,12 +170,13 @@ bool NativeOverlayWindow::nativeEvent(const QByteArray &eventType, void *message
     if (!m_clickThrough) {
         // The query comes in native pixels, the region in logical units: the position
         // takes the mouse when its native pixel overlaps an interactive rectangle.
-        const QPoint client =
-            m_platform->screenToClient(*this, m_platform->hitTestPosition(message));
+        const QPoint client
+            = m_platform->screenToClient(*this, m_platform->hitTestPosition(message));
         const qreal ratio = m_platform->devicePixelRatio(*this);
         const rules::LogicalSpan xs = rules::logicalPixelsUnder(client.x(), ratio);
         const rules::LogicalSpan ys = rules::logicalPixelsUnder(client.y(), ratio);
-        if (m_interactiveRegion.intersects(QRect(QPoint(xs.first, ys.first), QPoint(xs.last, ys.last))))
+        if (m_interactiveRegion.intersects(
+                QRect(QPoint(xs.first, ys.first), QPoint(xs.last, ys.last))))
             return QQuickWindow::nativeEvent(eventType, message, result);
     }
     if (result)

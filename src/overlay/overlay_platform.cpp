@@ -21,6 +21,10 @@ bool OverlayPlatform::nativeWindowExists(const QWindow &window) const
     return window.handle() != nullptr;
 }
 
+void OverlayPlatform::setDrawnShape(QWindow &, const QList<QRect> &) {}
+
+void OverlayPlatform::pointerEventHandled(QWindow &) {}
+
 qreal OverlayPlatform::devicePixelRatio(const QWindow &window) const
 {
     return window.devicePixelRatio();

@@ -3,12 +3,14 @@
 // interface. The window logic speaks in Windows terms (extended style bits, a
 // hit-test query); each realisation maps them onto its own system:
 //   Win32     - the extended styles and WM_NCHITTEST themselves;
-//   X11       - the mask plus the XShape input shape that the styles stand for;
+//   X11       - the mask plus the XShape input shape that the styles stand for; without
+//               a compositing manager the drawn shape instead of the mask;
 //   fallback  - the mask only.
 
+#include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QRegion>
-
 #include <cstdint>
 #include <memory>
 
@@ -26,12 +28,18 @@ public:
     // An empty region removes the mask.
     virtual void setMask(QWindow &window, const QRegion &region) = 0;
 
+    // What is actually drawn, as possibly overlapping rectangles in native pixels.
+    // A system that shows transparent pixels opaque (X11 without a compositing
+    // manager) shows only their union instead of the mask, and nothing at all
+    // when there are none. By default ignored.
+    virtual void setDrawnShape(QWindow &window, const QList<QRect> &nativeRects);
+
     // The extended style bits (see overlay_input_rules.h), read and written back changed.
     // `interactive` is the region that takes the mouse while kExTransparent is clear;
     // systems whose input follows a shape rather than a hit test need it.
     virtual std::uint64_t readInputStyles(QWindow &window) = 0;
-    virtual void writeInputStyles(QWindow &window, std::uint64_t styles,
-                                  const QRegion &interactive) = 0;
+    virtual void writeInputStyles(QWindow &window, std::uint64_t styles, const QRegion &interactive)
+        = 0;
     // Makes the system take up the written styles without moving, resizing,
     // restacking or activating the window.
     virtual void applyInputStyles(QWindow &window) = 0;
@@ -45,6 +53,10 @@ public:
     virtual QPoint screenToClient(QWindow &window, QPoint screen) const;
     // Native pixels per logical unit of the window.
     virtual qreal devicePixelRatio(const QWindow &window) const;
+
+    // The window has handled a pointer event and may show another cursor now; a
+    // system that takes the pointer through a stand-in window shows it there too.
+    virtual void pointerEventHandled(QWindow &window);
 
 protected:
     OverlayPlatform() = default;

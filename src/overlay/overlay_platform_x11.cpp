@@ -3,20 +3,39 @@
 // while the window lets everything through, the interactive region otherwise.
 // The region arrives in logical units and the server works in native pixels.
 // Tool window and no-activation come from the window flags the overlay sets.
+//
+// Without a compositing manager the server shows transparent pixels opaque
+// (black). The bounding shape is then the drawn region instead of the mask, so
+// that only painted pixels cover what lies underneath; an empty drawn region is an
+// empty shape, which shows nothing. The compositing manager is followed while the
+// program runs, and the shapes change with it.
+//
+// X clips a window's input to its bounding shape as well, so that a drawn shape
+// of thin lines would take the pointer only on the lines themselves. Meanwhile an
+// input-only window of the same size, stacked just above the overlay, carries the
+// input shape; the pointer events it receives are handed to the overlay as its
+// own, and it shows the overlay's cursor.
 
 #include "overlay_input_rules.h"
 #include "overlay_platform.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QWindow>
 
 #if QT_CONFIG(xcb)
 
+#include "compositing_manager_watch.h"
+
+#include <QAbstractNativeEventFilter>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
-
-#include <algorithm>
-#include <vector>
 
 namespace {
 
@@ -24,9 +43,16 @@ namespace rules = zrn::overlay;
 
 xcb_connection_t *x11Connection()
 {
-    const auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                              : nullptr;
+    const auto *x11
+        = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
+}
+
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+template <typename T> Reply<T> reply(T *r)
+{
+    return Reply<T>(r, &std::free);
 }
 
 // A native span as the 16-bit position and extent of the X protocol.
@@ -38,42 +64,101 @@ void toProtocol(rules::NativeSpan span, std::int16_t &position, std::uint16_t &e
     extent = static_cast<std::uint16_t>(end - begin);
 }
 
-class X11OverlayPlatform final : public OverlayPlatform
+bool hasShapeExtension(xcb_connection_t *connection)
+{
+    const xcb_query_extension_reply_t *shape = xcb_get_extension_data(connection, &xcb_shape_id);
+    return shape && shape->present;
+}
+
+template <typename Rects> std::vector<xcb_rectangle_t> protocolRectangles(const Rects &nativeRects)
+{
+    std::vector<xcb_rectangle_t> rectangles;
+    for (const QRect &r : nativeRects) {
+        xcb_rectangle_t native{};
+        toProtocol({r.x(), r.x() + r.width()}, native.x, native.width);
+        toProtocol({r.y(), r.y() + r.height()}, native.y, native.height);
+        rectangles.push_back(native);
+    }
+    return rectangles;
+}
+
+// The glyph of the X cursor font closest to each cursor the overlay shows.
+std::uint16_t cursorGlyph(Qt::CursorShape shape)
+{
+    switch (shape) {
+    case Qt::SizeHorCursor:
+        return 108; // XC_sb_h_double_arrow
+    case Qt::OpenHandCursor:
+        return 58; // XC_hand1
+    case Qt::ClosedHandCursor:
+        return 52; // XC_fleur
+    case Qt::PointingHandCursor:
+        return 60; // XC_hand2
+    default:
+        return 68; // XC_left_ptr
+    }
+}
+
+class X11OverlayPlatform final : public OverlayPlatform, public QAbstractNativeEventFilter
 {
 public:
-    void setMask(QWindow &window, const QRegion &region) override { window.setMask(region); }
+    X11OverlayPlatform() = default;
+    X11OverlayPlatform(const X11OverlayPlatform &) = delete;
+    X11OverlayPlatform &operator=(const X11OverlayPlatform &) = delete;
+
+    ~X11OverlayPlatform() override
+    {
+        if (QCoreApplication *app = QCoreApplication::instance())
+            app->removeNativeEventFilter(this);
+        xcb_connection_t *connection = x11Connection();
+        if (!connection)
+            return;
+        if (m_standIn != XCB_NONE)
+            xcb_destroy_window(connection, m_standIn);
+        for (const auto &[shape, cursor] : m_cursors)
+            xcb_free_cursor(connection, cursor);
+        if (m_cursorFont != XCB_NONE)
+            xcb_close_font(connection, m_cursorFont);
+        xcb_flush(connection);
+    }
+
+    void setMask(QWindow &window, const QRegion &region) override
+    {
+        m_visual = region;
+        applyShape(window);
+    }
+
+    void setDrawnShape(QWindow &window, const QList<QRect> &nativeRects) override
+    {
+        m_drawn = nativeRects;
+        applyShape(window);
+    }
 
     // X11 has no extended styles; the last written set stands in for them.
     std::uint64_t readInputStyles(QWindow &) override { return m_styles; }
 
-    void writeInputStyles(QWindow &window, std::uint64_t styles, const QRegion &interactive) override
+    void writeInputStyles(QWindow &window, std::uint64_t styles,
+                          const QRegion &interactive) override
     {
         m_styles = styles;
         xcb_connection_t *connection = x11Connection();
-        if (!connection)
-            return;
-        const xcb_query_extension_reply_t *shape = xcb_get_extension_data(connection, &xcb_shape_id);
-        if (!shape || !shape->present)
+        if (!connection || !hasShapeExtension(connection))
             return;
 
-        std::vector<xcb_rectangle_t> rectangles;
+        QRegion native;
         if (!(styles & rules::kExTransparent)) {
             const qreal ratio = devicePixelRatio(window);
-            rectangles.reserve(static_cast<std::size_t>(interactive.rectCount()));
             for (const QRect &r : interactive) {
                 const rules::NativeSpan xs = rules::nativePixelsOver(r.x(), r.width(), ratio);
                 const rules::NativeSpan ys = rules::nativePixelsOver(r.y(), r.height(), ratio);
-                xcb_rectangle_t native{};
-                toProtocol(xs, native.x, native.width);
-                toProtocol(ys, native.y, native.height);
-                rectangles.push_back(native);
+                native += QRect(xs.begin, ys.begin, xs.end - xs.begin, ys.end - ys.begin);
             }
         }
+        m_input = protocolRectangles(native);
         // No rectangles: an empty input shape, so every pointer event passes through.
-        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
-                             XCB_CLIP_ORDERING_UNSORTED, static_cast<xcb_window_t>(window.winId()),
-                             0, 0, static_cast<std::uint32_t>(rectangles.size()),
-                             rectangles.data());
+        setInputShape(connection, static_cast<xcb_window_t>(window.winId()));
+        if (m_standIn != XCB_NONE)
+            setInputShape(connection, m_standIn);
     }
 
     void applyInputStyles(QWindow &) override
@@ -84,8 +169,257 @@ public:
 
     // The server decides from the input shape; no hit-test query reaches the window.
 
+    void pointerEventHandled(QWindow &window) override
+    {
+        if (m_standIn == XCB_NONE)
+            return;
+        const Qt::CursorShape shape = window.cursor().shape();
+        if (shape == m_cursorShape)
+            return;
+        xcb_connection_t *connection = x11Connection();
+        if (!connection)
+            return;
+        m_cursorShape = shape;
+        std::uint32_t cursor = cursorFor(connection, shape);
+        xcb_change_window_attributes(connection, m_standIn, XCB_CW_CURSOR, &cursor);
+        xcb_flush(connection);
+    }
+
+    // Pointer events of the stand-in become the overlay's; the stand-in follows the
+    // overlay when it moves, is restacked, shown or hidden.
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (m_standIn == XCB_NONE || eventType != "xcb_generic_event_t" || !message)
+            return false;
+        auto *event = static_cast<xcb_generic_event_t *>(message);
+        switch (event->response_type & 0x7f) {
+        case XCB_BUTTON_PRESS:
+        case XCB_BUTTON_RELEASE:
+            handOver(static_cast<xcb_button_press_event_t *>(message));
+            break;
+        case XCB_MOTION_NOTIFY:
+            handOver(static_cast<xcb_motion_notify_event_t *>(message));
+            break;
+        case XCB_ENTER_NOTIFY:
+        case XCB_LEAVE_NOTIFY:
+            handOver(static_cast<xcb_enter_notify_event_t *>(message));
+            break;
+        case XCB_CONFIGURE_NOTIFY:
+            if (static_cast<xcb_configure_notify_event_t *>(message)->window == m_overlay)
+                updateStandIn();
+            break;
+        case XCB_MAP_NOTIFY:
+            if (static_cast<xcb_map_notify_event_t *>(message)->window == m_overlay)
+                updateStandIn(true);
+            break;
+        case XCB_UNMAP_NOTIFY:
+            if (static_cast<xcb_unmap_notify_event_t *>(message)->window == m_overlay)
+                updateStandIn(false);
+            break;
+        case XCB_DESTROY_NOTIFY:
+            if (static_cast<xcb_destroy_notify_event_t *>(message)->window == m_overlay) {
+                m_overlay = XCB_NONE;
+                updateStandIn(false);
+            }
+            break;
+        default:
+            break;
+        }
+        // Qt handles every event as usual, the handed-over ones as the overlay's.
+        return false;
+    }
+
 private:
+    enum class Shape { Unset, Mask, Drawn };
+
+    template <typename Event> void handOver(Event *event) const
+    {
+        if (event->event != m_standIn || m_overlay == XCB_NONE)
+            return;
+        event->event = m_overlay;
+        event->child = XCB_NONE;
+    }
+
+    void setInputShape(xcb_connection_t *connection, xcb_window_t window)
+    {
+        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
+                             XCB_CLIP_ORDERING_UNSORTED, window, 0, 0,
+                             static_cast<std::uint32_t>(m_input.size()), m_input.data());
+    }
+
+    // Whether transparent pixels can be shown; assumed where it cannot be told.
+    bool composited(QWindow &window, xcb_connection_t *connection)
+    {
+        if (!m_watchTried) {
+            m_watchTried = true;
+            m_window = &window;
+            auto geometry = reply(xcb_get_geometry_reply(
+                connection, xcb_get_geometry(connection, static_cast<xcb_window_t>(window.winId())),
+                nullptr));
+            if (geometry) {
+                m_root = geometry->root;
+                m_watch = CompositingManagerWatch::create(connection, m_root);
+            }
+            if (m_watch) {
+                QObject::connect(m_watch.get(), &CompositingManagerWatch::activeChanged,
+                                 m_watch.get(), [this] {
+                                     if (m_window)
+                                         applyShape(*m_window);
+                                 });
+            }
+        }
+        return !m_watch || m_watch->active();
+    }
+
+    // The bounding shape: the mask under a compositing manager, the drawn region
+    // without one. Set again only when it changes, since a drag changes the drawn
+    // region at every move and leaves the mask alone.
+    void applyShape(QWindow &window)
+    {
+        xcb_connection_t *connection = x11Connection();
+        if (!connection || !hasShapeExtension(connection))
+            return;
+        const auto id = static_cast<xcb_window_t>(window.winId());
+        const Shape kind = composited(window, connection) ? Shape::Mask : Shape::Drawn;
+        const bool modeChanged = id != m_overlay || kind != m_applied;
+        if (!modeChanged
+            && (kind == Shape::Mask ? m_visual == m_appliedMask : m_drawn == m_appliedDrawn))
+            return;
+        if (kind == Shape::Mask) {
+            window.setMask(m_visual);
+            m_appliedMask = m_visual;
+        } else {
+            // No rectangles: an empty bounding shape, nothing shown. Overlapping
+            // rectangles are fine: the server takes their union.
+            m_appliedDrawn = m_drawn;
+            const std::vector<xcb_rectangle_t> rectangles = protocolRectangles(m_drawn);
+            xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
+                                 XCB_CLIP_ORDERING_UNSORTED, id, 0, 0,
+                                 static_cast<std::uint32_t>(rectangles.size()), rectangles.data());
+        }
+        m_overlay = id;
+        m_applied = kind;
+        if (modeChanged)
+            updateStandIn(window.isVisible());
+        xcb_flush(connection);
+    }
+
+    // Shows the stand-in over a shown overlay without a compositing manager, placed
+    // and stacked with it; hides it otherwise.
+    void updateStandIn(bool overlayShown)
+    {
+        m_overlayShown = overlayShown;
+        updateStandIn();
+    }
+
+    void updateStandIn()
+    {
+        xcb_connection_t *connection = x11Connection();
+        if (!connection)
+            return;
+        const bool wanted = m_overlayShown && m_overlay != XCB_NONE && m_applied == Shape::Drawn;
+        if (!wanted) {
+            if (m_standIn != XCB_NONE)
+                xcb_unmap_window(connection, m_standIn);
+            xcb_flush(connection);
+            return;
+        }
+        if (m_standIn == XCB_NONE && !createStandIn(connection))
+            return;
+        const xcb_window_t sibling = topLevelOf(connection, m_overlay);
+        auto geometry = reply(
+            xcb_get_geometry_reply(connection, xcb_get_geometry(connection, m_overlay), nullptr));
+        auto origin = reply(xcb_translate_coordinates_reply(
+            connection, xcb_translate_coordinates(connection, m_overlay, m_root, 0, 0), nullptr));
+        if (sibling == XCB_NONE || !geometry || !origin)
+            return;
+        const std::uint32_t values[] = {static_cast<std::uint32_t>(std::int32_t(origin->dst_x)),
+                                        static_cast<std::uint32_t>(std::int32_t(origin->dst_y)),
+                                        geometry->width,
+                                        geometry->height,
+                                        sibling,
+                                        XCB_STACK_MODE_ABOVE};
+        xcb_configure_window(connection, m_standIn,
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH
+                                 | XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_SIBLING
+                                 | XCB_CONFIG_WINDOW_STACK_MODE,
+                             values);
+        setInputShape(connection, m_standIn);
+        xcb_map_window(connection, m_standIn);
+        xcb_flush(connection);
+    }
+
+    bool createStandIn(xcb_connection_t *connection)
+    {
+        if (m_root == XCB_NONE)
+            return false;
+        m_standIn = xcb_generate_id(connection);
+        // Override-redirect: no window manager frames, moves or focuses it.
+        const std::uint32_t values[]
+            = {1, XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE
+                      | XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_ENTER_WINDOW
+                      | XCB_EVENT_MASK_LEAVE_WINDOW};
+        xcb_create_window(connection, 0, m_standIn, m_root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
+                          XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+        m_cursorShape = Qt::CustomCursor; // none set yet
+        QCoreApplication::instance()->installNativeEventFilter(this);
+        return true;
+    }
+
+    // The child of the root that holds the overlay: the overlay itself, or the
+    // frame a window manager put it in.
+    xcb_window_t topLevelOf(xcb_connection_t *connection, xcb_window_t window) const
+    {
+        for (int depth = 0; depth < 16; ++depth) {
+            auto tree = reply(
+                xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
+            if (!tree)
+                return XCB_NONE;
+            if (tree->parent == tree->root || tree->parent == XCB_NONE)
+                return window;
+            window = tree->parent;
+        }
+        return XCB_NONE;
+    }
+
+    std::uint32_t cursorFor(xcb_connection_t *connection, Qt::CursorShape shape)
+    {
+        const std::uint16_t glyph = cursorGlyph(shape);
+        if (const auto found = m_cursors.find(glyph); found != m_cursors.end())
+            return found->second;
+        if (m_cursorFont == XCB_NONE) {
+            static const char name[] = "cursor";
+            m_cursorFont = xcb_generate_id(connection);
+            xcb_open_font(connection, m_cursorFont, std::uint16_t(std::strlen(name)), name);
+        }
+        const xcb_cursor_t cursor = xcb_generate_id(connection);
+        xcb_create_glyph_cursor(connection, cursor, m_cursorFont, m_cursorFont, glyph, glyph + 1, 0,
+                                0, 0, 0xFFFF, 0xFFFF, 0xFFFF);
+        m_cursors.emplace(glyph, cursor);
+        return cursor;
+    }
+
     std::uint64_t m_styles = 0;
+    QRegion m_visual;     // logical units
+    QList<QRect> m_drawn; // native pixels
+    std::vector<xcb_rectangle_t> m_input;
+
+    xcb_window_t m_overlay = XCB_NONE; // the window the shapes were applied to
+    Shape m_applied = Shape::Unset;
+    QRegion m_appliedMask;
+    QList<QRect> m_appliedDrawn;
+    bool m_overlayShown = false;
+
+    bool m_watchTried = false;
+    QPointer<QWindow> m_window;
+    xcb_window_t m_root = XCB_NONE;
+    std::unique_ptr<CompositingManagerWatch> m_watch;
+
+    xcb_window_t m_standIn = XCB_NONE;
+    Qt::CursorShape m_cursorShape = Qt::CustomCursor;
+    xcb_font_t m_cursorFont = XCB_NONE;
+    std::map<std::uint16_t, xcb_cursor_t> m_cursors;
 };
 
 } // namespace

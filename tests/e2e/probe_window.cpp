@@ -2,7 +2,7 @@
 // every mouse press it receives on standard output, one line each:
 //   press <global x> <global y> <button>
 // With --screens it prints the screens Qt sees and exits. --rect x,y,w,h places
-// the window (Qt itself takes --geometry).
+// the window (Qt itself takes --geometry); --colour RRGGBB fills it.
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -16,11 +16,14 @@ namespace {
 
 class ProbeWindow : public QRasterWindow
 {
+public:
+    explicit ProbeWindow(const QColor &colour) : m_colour(colour) {}
+
 protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter p(this);
-        p.fillRect(QRect(QPoint(0, 0), size()), QColor(0x40, 0x40, 0x40));
+        p.fillRect(QRect(QPoint(0, 0), size()), m_colour);
     }
     void mousePressEvent(QMouseEvent *e) override
     {
@@ -28,6 +31,9 @@ protected:
         std::printf("press %d %d %d\n", g.x(), g.y(), int(e->button()));
         std::fflush(stdout);
     }
+
+private:
+    QColor m_colour;
 };
 
 } // namespace
@@ -51,7 +57,11 @@ int main(int argc, char *argv[])
         if (v.size() == 4)
             geometry = QRect(v[0].toInt(), v[1].toInt(), v[2].toInt(), v[3].toInt());
     }
-    ProbeWindow window;
+    QColor colour(0x40, 0x40, 0x40);
+    const int colourAt = app.arguments().indexOf(QStringLiteral("--colour"));
+    if (colourAt > 0 && colourAt + 1 < app.arguments().size())
+        colour = QColor(QLatin1Char('#') + app.arguments().at(colourAt + 1));
+    ProbeWindow window(colour.isValid() ? colour : QColor(0x40, 0x40, 0x40));
     window.setFlags(Qt::FramelessWindowHint);
     window.setGeometry(geometry);
     window.show();

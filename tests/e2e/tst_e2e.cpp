@@ -2,10 +2,14 @@
 // different size, the right one at scale 2. The program is driven only with
 // xdotool; everything checked is read back from X: window geometry and
 // stacking, XShape input shapes, and pixels of the screen. A probe window of
-// our own lies beneath the overlays and logs the clicks that reach it.
+// our own, filled with one colour, lies beneath the overlays and logs the clicks
+// that reach it.
 //
 // The slots run in order and share one program instance, like a user session:
-// start, click through, caliper life, the scaled display, hot-plug, close.
+// start, click through, caliper life, a compositing manager coming and going,
+// the scaled display, hot-plug, close. The suite runs twice: on a bare X server,
+// where transparent pixels would show black, and with ZRN_E2E_COMPOSITOR set,
+// under xcompmgr from the start.
 
 #include "x_display.h"
 
@@ -87,20 +91,34 @@ Placement placement(int n, double width, double height)
     return {startX, endX, y};
 }
 
+// The probe's fill: neither a caliper's colour, nor a label's, nor black.
+const QColor kProbeColour(0x3c, 0x5a, 0xa0);
+
+bool isProbeColour(QRgb c)
+{
+    return std::abs(qRed(c) - kProbeColour.red()) <= 3
+           && std::abs(qGreen(c) - kProbeColour.green()) <= 3
+           && std::abs(qBlue(c) - kProbeColour.blue()) <= 3;
+}
+
 // Caliper colour "#2dd4bf", also where a 1-pixel line covers a pixel only partly.
 bool isCaliperColour(QRgb c)
 {
     return qGreen(c) - qRed(c) >= 40 && qBlue(c) - qRed(c) >= 30;
 }
 
-// Label box fill rgba(8, 19, 17, 0.90), on its own or blended over the probe's grey.
+// Label box fill rgba(8, 19, 17, 0.90): as stored (premultiplied), which a bare X
+// server shows, or blended over the probe by a compositing manager.
 bool isLabelFill(QRgb c)
 {
-    auto near = [c](int r, int g, int b) {
+    auto near = [c](double r, double g, double b) {
         return std::abs(qRed(c) - r) <= 6 && std::abs(qGreen(c) - g) <= 6
                && std::abs(qBlue(c) - b) <= 6;
     };
-    return near(7, 17, 15) || near(13, 24, 22);
+    auto over = [](int fill, int beneath) { return 0.9 * fill + 0.1 * beneath; };
+    return near(7, 17, 15)
+           || near(over(8, kProbeColour.red()), over(19, kProbeColour.green()),
+                   over(17, kProbeColour.blue()));
 }
 
 bool isLabelText(QRgb c)
@@ -141,6 +159,7 @@ private slots:
     void keysAdjustSelectedCaliper();
     void rightClickRemovesCaliper();
     void referenceGivesTwoLineLabel();
+    void compositingManagerComesAndGoes();
     void scaledDisplayTakesMouseWhereDrawn();
     void hotPlugRebuildsOverlaysAndKeepsCalipers();
     void closingPanelExitsWithZero();
@@ -151,6 +170,8 @@ private:
     void xdotool(const QStringList &args);
     void click(const QPoint &p, int button = 1);
     void setMonitor(const Monitor &m, const QString &output);
+    void startCompositor();
+    void stopCompositor();
 
     // what X shows
     QList<XTopLevel> programWindows() const;
@@ -161,6 +182,8 @@ private:
     bool lineAt(int x, int y, int tolerance = 2) const;
     bool horizontalLineAt(int x, int y, int tolerance = 2) const;
     QString around(int x, int y, int dx, int dy) const;
+    bool probeShowsAt(const QPoint &p) const;
+    void verifyProbeShows(const QList<QPoint> &points, const char *where);
     bool inputShapeContains(const QPoint &p) const;
     double panelScale(const QRect &panelGeometry) const;
     QPoint paletteButton(PaletteButton button) const;
@@ -175,6 +198,8 @@ private:
     XDisplay m_x;
     QProcess m_probe;
     QProcess m_program;
+    QProcess m_compositor;
+    bool m_compositedRun = false; // under a compositing manager from the start
     QStringList m_probeLines;
     QString m_artifacts;
     int m_created = 0; // calipers created from the panel so far (its createdCount)
@@ -211,6 +236,24 @@ void tst_E2E::setMonitor(const Monitor &m, const QString &output)
     QVERIFY(
         run(QStringLiteral("xrandr"), {QStringLiteral("--setmonitor"), QString::fromLatin1(m.name),
                                        m.xrandrGeometry(), output}));
+}
+
+void tst_E2E::startCompositor()
+{
+    m_compositor.setProcessChannelMode(QProcess::MergedChannels);
+    m_compositor.start(QStringLiteral("xcompmgr"), {});
+    QVERIFY2(m_compositor.waitForStarted(kStartTimeoutMs), qPrintable(m_compositor.errorString()));
+    QTRY_VERIFY2_WITH_TIMEOUT(m_x.compositingManagerRunning(),
+                              "xcompmgr did not take the compositing manager selection",
+                              kStartTimeoutMs);
+}
+
+void tst_E2E::stopCompositor()
+{
+    m_compositor.terminate();
+    QVERIFY(m_compositor.waitForFinished(kTimeoutMs));
+    QTRY_VERIFY2_WITH_TIMEOUT(!m_x.compositingManagerRunning(),
+                              "the compositing manager selection is still owned", kTimeoutMs);
 }
 
 QList<XTopLevel> tst_E2E::programWindows() const
@@ -284,6 +327,26 @@ bool tst_E2E::horizontalLineAt(int x, int y, int tolerance) const
 QString tst_E2E::around(int x, int y, int dx, int dy) const
 {
     return colourList(m_x.grab(QRect(x - dx, y - dy, 2 * dx + 1, 2 * dy + 1)));
+}
+
+bool tst_E2E::probeShowsAt(const QPoint &p) const
+{
+    const QImage pixel = m_x.grab(QRect(p, QSize(1, 1)));
+    return !pixel.isNull() && isProbeColour(pixel.pixel(0, 0));
+}
+
+// Nothing of the overlays covers these points: the probe beneath shows there.
+void tst_E2E::verifyProbeShows(const QList<QPoint> &points, const char *where)
+{
+    for (const QPoint &p : points)
+        QTRY_VERIFY2_WITH_TIMEOUT(probeShowsAt(p),
+                                  qPrintable(QStringLiteral("expected the window beneath to show "
+                                                            "%1 at %2,%3, saw [%4]")
+                                                 .arg(QLatin1String(where))
+                                                 .arg(p.x())
+                                                 .arg(p.y())
+                                                 .arg(around(p.x(), p.y(), 1, 1))),
+                                  kTimeoutMs);
 }
 
 bool tst_E2E::inputShapeContains(const QPoint &p) const
@@ -388,9 +451,16 @@ void tst_E2E::initTestCase()
         QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
                  qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(tool))));
     QVERIFY2(QFileInfo::exists(QStringLiteral(ZRN_PROGRAM)), ZRN_PROGRAM " is missing");
+    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("xcompmgr")).isEmpty(),
+             "xcompmgr is not installed");
+    QVERIFY2(!m_x.compositingManagerRunning(), "a compositing manager runs already");
+    m_compositedRun = !qEnvironmentVariableIsEmpty("ZRN_E2E_COMPOSITOR");
 
-    m_artifacts = QStringLiteral(ZRN_E2E_ARTIFACTS);
+    m_artifacts = QStringLiteral(ZRN_E2E_ARTIFACTS)
+                  + (m_compositedRun ? QStringLiteral("/composited") : QStringLiteral("/bare"));
     QDir(m_artifacts).removeRecursively();
+    if (m_compositedRun)
+        startCompositor();
 
     const QRect root = m_x.rootGeometry();
     QVERIFY2(root.contains(kMonitorA.physical.united(kMonitorB.physical)),
@@ -410,11 +480,13 @@ void tst_E2E::initTestCase()
     env.remove(QStringLiteral("QT_SCREEN_SCALE_FACTORS"));
     m_probe.setProcessEnvironment(env);
     m_probe.start(QStringLiteral(ZRN_PROBE),
-                  {QStringLiteral("--rect"), QStringLiteral("%1,%2,%3,%4")
-                                                 .arg(root.x())
-                                                 .arg(root.y())
-                                                 .arg(root.width())
-                                                 .arg(root.height())});
+                  {QStringLiteral("--rect"),
+                   QStringLiteral("%1,%2,%3,%4")
+                       .arg(root.x())
+                       .arg(root.y())
+                       .arg(root.width())
+                       .arg(root.height()),
+                   QStringLiteral("--colour"), kProbeColour.name().mid(1)});
     QTRY_VERIFY_WITH_TIMEOUT(!m_probeLines.isEmpty(), kStartTimeoutMs);
     QVERIFY2(m_probeLines.first().startsWith(QStringLiteral("ready")),
              qPrintable(m_probeLines.first()));
@@ -455,7 +527,7 @@ void tst_E2E::cleanupTestCase()
 {
     if (!m_started && m_x.isOpen())
         saveFailureArtifacts(QStringLiteral("initTestCase"));
-    for (QProcess *p : {&m_program, &m_probe}) {
+    for (QProcess *p : {&m_program, &m_probe, &m_compositor}) {
         if (p->state() != QProcess::NotRunning) {
             p->kill();
             p->waitForFinished(5000);
@@ -496,6 +568,10 @@ void tst_E2E::emptyOverlayPassesClicks()
 {
     const QPoint onA = kMonitorA.toPhysical(300, 900);
     const QPoint onB = kMonitorB.toPhysical(40, 450);
+    // Without calipers nothing of the overlays shows, anywhere.
+    verifyProbeShows({onA, onB, kMonitorA.toPhysical(1500, 300), kMonitorA.toPhysical(1000, 1070),
+                      kMonitorB.toPhysical(600, 100), kMonitorB.toPhysical(320, 500)},
+                     "without calipers");
     for (const QPoint &p : {onA, onB})
         QVERIFY2(!inputShapeContains(p),
                  qPrintable(QStringLiteral("expected no input shape at %1,%2 without calipers")
@@ -542,6 +618,19 @@ void tst_E2E::addCaliperDrawsOnPanelDisplay()
              qPrintable(QStringLiteral("expected no line around %1,200, saw [%2]")
                             .arg(between)
                             .arg(around(between, 200, 10, 0))));
+    // Beside its lines, around its handles and between its end and its label,
+    // the window beneath shows: only what is drawn covers it.
+    const int middle = qRound((c.startX + c.endX) / 2);
+    verifyProbeShows({{left + 3, 200},
+                      {left - 4, 800},
+                      {right + 4, 200},
+                      {right - 9, 800},
+                      {middle + 7, y + 7},
+                      {middle + 12, y + 3},
+                      {left + 6, y - 6}},
+                     "beside the caliper");
+    verifyProbeShows({{right + 5, y + 12}, {right + 8, y + 25}, {right + 8, y - 3}},
+                     "around the label");
     // Its label box: beside the right end, below the line, one line of text ("100 px").
     const QPoint box(right + 10, y + 8);
     QVERIFY2(isLabelFill(m_x.grab(QRect(box + QPoint(2, 2), QSize(1, 1))).pixel(0, 0)),
@@ -595,9 +684,24 @@ void tst_E2E::dragRightHandleMovesLine()
     xdotool({QStringLiteral("mousemove"), QString::number(from), QString::number(row),
              QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
              QString::number(from + 40), QString::number(row), QStringLiteral("mousemove"),
-             QString::number(to), QString::number(row + 30), QStringLiteral("mouseup"),
-             QStringLiteral("1"), QStringLiteral("mousemove"), QStringLiteral("300"),
-             QStringLiteral("900")});
+             QString::number(to), QString::number(row + 30)});
+    // While the button is held the preview is drawn where the pointer is, and
+    // still nothing else covers the display.
+    QTRY_VERIFY2_WITH_TIMEOUT(lineAt(to, 200) && !lineAt(from, 200),
+                              qPrintable(QStringLiteral("expected the preview line at x %1, saw "
+                                                        "[%2]")
+                                             .arg(to)
+                                             .arg(around(to, 200, 3, 0))),
+                              kTimeoutMs);
+    verifyProbeShows({{from, 200},
+                      {to + 4, 200},
+                      {to - 5, 800},
+                      {300, 900},
+                      {1500, 100},
+                      kMonitorB.toPhysical(300, 300)},
+                     "while dragging");
+    xdotool({QStringLiteral("mouseup"), QStringLiteral("1"), QStringLiteral("mousemove"),
+             QStringLiteral("300"), QStringLiteral("900")});
     for (int r : {200, 800}) {
         QTRY_VERIFY2_WITH_TIMEOUT(lineAt(to, r) && !lineAt(from, r) && lineAt(int(c.startX), r),
                                   qPrintable(QStringLiteral("expected lines at x %1 and %2 and "
@@ -744,6 +848,69 @@ void tst_E2E::referenceGivesTwoLineLabel()
             text = isLabelText(at(x, y));
     QVERIFY2(text, qPrintable(QStringLiteral("expected label text in %1")
                                   .arg(rectText(QRect(box.x() + 6, box.y() + 19, 34, 15)))));
+}
+
+void tst_E2E::compositingManagerComesAndGoes()
+{
+    // The standard caliper added last, on the first display.
+    const Placement c
+        = placement(m_created - 1, kMonitorA.logicalWidth(), kMonitorA.logicalHeight());
+    const int left = int(c.startX);
+    const QPoint beside(left + 3, 200); // in the caliper's input strip, not drawn
+    const QPoint press(left + 3, 300);
+    const QPoint empty = kMonitorA.toPhysical(300, 900);
+    const auto overlayA = [this] {
+        const QList<XTopLevel> list = overlays();
+        return list.isEmpty() ? quint32(0) : list.first().id;
+    };
+    const auto shownAt = [this, &overlayA](const QPoint &p) {
+        for (const QRect &r : m_x.boundingShape(overlayA()))
+            if (r.contains(p))
+                return true;
+        return false;
+    };
+    const auto check = [&](bool composited) {
+        // Under a compositing manager the overlay keeps its mask, paint strips and
+        // all; without one it is shaped to what it draws.
+        QTRY_COMPARE_WITH_TIMEOUT(shownAt(beside), composited, kTimeoutMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(lineAt(left, 200) && probeShowsAt(beside),
+                                  qPrintable(QStringLiteral("expected the line at x %1 and the "
+                                                            "window beneath beside it, saw [%2]")
+                                                 .arg(left)
+                                                 .arg(around(left, 200, 4, 0))),
+                                  kTimeoutMs);
+        // Either way the overlay takes the press beside its line.
+        m_probeLines.clear();
+        click(press);
+        click(empty);
+        QTRY_VERIFY2_WITH_TIMEOUT(probeGot(empty, 1), qPrintable(probeMissed(empty)), kTimeoutMs);
+        QVERIFY2(!probeGot(press, 1),
+                 qPrintable(QStringLiteral("expected the overlay to keep the press at %1,%2, "
+                                           "probe saw: %3")
+                                .arg(press.x())
+                                .arg(press.y())
+                                .arg(m_probeLines.join(QStringLiteral(" | ")))));
+    };
+
+    check(m_compositedRun);
+    if (QTest::currentTestFailed())
+        return;
+    if (m_compositedRun)
+        stopCompositor();
+    else
+        startCompositor();
+    if (QTest::currentTestFailed())
+        return;
+    check(!m_compositedRun);
+    if (QTest::currentTestFailed())
+        return;
+    if (m_compositedRun)
+        startCompositor();
+    else
+        stopCompositor();
+    if (QTest::currentTestFailed())
+        return;
+    check(m_compositedRun);
 }
 
 void tst_E2E::scaledDisplayTakesMouseWhereDrawn()

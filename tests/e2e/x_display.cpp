@@ -1,19 +1,17 @@
 #include "x_display.h"
 
-#include <xcb/shape.h>
-#include <xcb/xcb.h>
-
+#include <QByteArray>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
 
 namespace {
 
-template <typename T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
-template <typename T>
-Reply<T> reply(T *r)
+template <typename T> Reply<T> reply(T *r)
 {
     return Reply<T>(r, &std::free);
 }
@@ -38,6 +36,7 @@ XDisplay::XDisplay()
     }
     m_connection = c;
     m_root = it.data->root;
+    m_screen = screenNumber;
 }
 
 XDisplay::~XDisplay()
@@ -48,8 +47,8 @@ XDisplay::~XDisplay()
 
 QRect XDisplay::rootGeometry() const
 {
-    auto g = reply(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, m_root),
-                                          nullptr));
+    auto g = reply(
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, m_root), nullptr));
     return g ? QRect(0, 0, g->width, g->height) : QRect();
 }
 
@@ -63,8 +62,8 @@ quint32 XDisplay::atom(const char *name) const
 
 QString XDisplay::atomName(quint32 a) const
 {
-    auto r = reply(xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, a),
-                                           nullptr));
+    auto r
+        = reply(xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, a), nullptr));
     if (!r)
         return {};
     return QString::fromLatin1(xcb_get_atom_name_name(r.get()),
@@ -79,8 +78,8 @@ QList<XTopLevel> XDisplay::topLevels() const
     const quint32 pidAtom = atom("_NET_WM_PID");
     const quint32 typeAtom = atom("_NET_WM_WINDOW_TYPE");
     const quint32 nameAtom = atom("_NET_WM_NAME");
-    auto tree = reply(
-        xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
+    auto tree
+        = reply(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
     if (!tree)
         return result;
     const xcb_window_t *children = xcb_query_tree_children(tree.get());
@@ -97,21 +96,23 @@ QList<XTopLevel> XDisplay::topLevels() const
         w.mapped = attrs->map_state == XCB_MAP_STATE_VIEWABLE;
         w.geometry = QRect(geo->x, geo->y, geo->width, geo->height);
         auto pid = reply(xcb_get_property_reply(
-            m_connection,
-            xcb_get_property(m_connection, 0, w.id, pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+            m_connection, xcb_get_property(m_connection, 0, w.id, pidAtom, XCB_ATOM_CARDINAL, 0, 1),
+            nullptr));
         if (pid && xcb_get_property_value_length(pid.get()) == 4)
             w.pid = *static_cast<const quint32 *>(xcb_get_property_value(pid.get()));
         auto name = reply(xcb_get_property_reply(
             m_connection, xcb_get_property(m_connection, 0, w.id, nameAtom, XCB_ATOM_ANY, 0, 256),
             nullptr));
         if (name)
-            w.title = QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(name.get())),
-                                        xcb_get_property_value_length(name.get()));
+            w.title
+                = QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(name.get())),
+                                    xcb_get_property_value_length(name.get()));
         auto types = reply(xcb_get_property_reply(
-            m_connection,
-            xcb_get_property(m_connection, 0, w.id, typeAtom, XCB_ATOM_ATOM, 0, 32), nullptr));
+            m_connection, xcb_get_property(m_connection, 0, w.id, typeAtom, XCB_ATOM_ATOM, 0, 32),
+            nullptr));
         if (types) {
-            const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(types.get()));
+            const auto *atoms
+                = static_cast<const xcb_atom_t *>(xcb_get_property_value(types.get()));
             const int n = xcb_get_property_value_length(types.get()) / 4;
             for (int k = 0; k < n; ++k)
                 w.types << atomName(atoms[k]);
@@ -146,6 +147,21 @@ QList<QRect> XDisplay::inputShape(quint32 window) const
 QList<QRect> XDisplay::boundingShape(quint32 window) const
 {
     return shape(window, XCB_SHAPE_SK_BOUNDING);
+}
+
+quint32 XDisplay::selectionOwner(const char *selection) const
+{
+    if (!m_connection)
+        return 0;
+    auto r = reply(xcb_get_selection_owner_reply(
+        m_connection, xcb_get_selection_owner(m_connection, atom(selection)), nullptr));
+    return r ? r->owner : 0;
+}
+
+bool XDisplay::compositingManagerRunning() const
+{
+    return selectionOwner(QByteArray("_NET_WM_CM_S" + QByteArray::number(m_screen)).constData())
+           != 0;
 }
 
 QImage XDisplay::grab(const QRect &area) const

@@ -14,10 +14,10 @@ struct xcb_connection_t;
 struct XTopLevel
 {
     quint32 id = 0;
-    QRect geometry;  // root (physical) pixels
+    QRect geometry; // root (physical) pixels
     bool mapped = false;
-    qint64 pid = 0;  // _NET_WM_PID, 0 when absent
-    QString title;   // _NET_WM_NAME
+    qint64 pid = 0;    // _NET_WM_PID, 0 when absent
+    QString title;     // _NET_WM_NAME
     QStringList types; // _NET_WM_WINDOW_TYPE atom names
 };
 
@@ -40,6 +40,11 @@ public:
     QList<QRect> inputShape(quint32 window) const;
     QList<QRect> boundingShape(quint32 window) const;
 
+    // The owner of a selection, 0 when it has none.
+    quint32 selectionOwner(const char *selection) const;
+    // A compositing manager owns _NET_WM_CM_S<screen>.
+    bool compositingManagerRunning() const;
+
     // Pixels of the root window (what is on screen) as RGB32.
     QImage grab(const QRect &area) const;
 
@@ -52,4 +57,5 @@ private:
 
     xcb_connection_t *m_connection = nullptr;
     quint32 m_root = 0;
+    int m_screen = 0;
 };

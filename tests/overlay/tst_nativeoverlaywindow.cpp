@@ -7,7 +7,6 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <algorithm>
 #include <limits>
 #include <memory>
@@ -24,6 +23,7 @@ struct PlatformLog
 {
     QStringList ops;
     QRegion lastMask;
+    QRegion lastDrawn; // native pixels, the union of the rectangles
     std::uint64_t lastWritten = 0;
     QRegion lastWrittenRegion;
     std::uint64_t styles = 0; // the window's current extended styles
@@ -47,6 +47,13 @@ public:
     {
         m_log->ops << QStringLiteral("mask");
         m_log->lastMask = region;
+    }
+    void setDrawnShape(QWindow &, const QList<QRect> &nativeRects) override
+    {
+        m_log->ops << QStringLiteral("drawn");
+        m_log->lastDrawn = QRegion();
+        for (const QRect &r : nativeRects)
+            m_log->lastDrawn += r;
     }
     std::uint64_t readInputStyles(QWindow &) override
     {
@@ -83,8 +90,7 @@ class TestWindow : public NativeOverlayWindow
 public:
     explicit TestWindow(const std::shared_ptr<PlatformLog> &log)
         : NativeOverlayWindow(std::make_unique<RecordingPlatform>(log))
-    {
-    }
+    {}
     using NativeOverlayWindow::nativeEvent;
 
     // The answer to a hit-test query: -1 when the input passes through, 0 when the
@@ -93,19 +99,23 @@ public:
     {
         FakeMessage message{0x0084, screen};
         qintptr result = 0;
-        const bool handled = nativeEvent(QByteArrayLiteral("windows_generic_MSG"), &message, &result);
+        const bool handled
+            = nativeEvent(QByteArrayLiteral("windows_generic_MSG"), &message, &result);
         return handled ? result : 0;
     }
 };
 
 QVariantMap rect(const QVariant &x, const QVariant &y, const QVariant &w, const QVariant &h)
 {
-    return {{QStringLiteral("x"), x}, {QStringLiteral("y"), y},
-            {QStringLiteral("width"), w}, {QStringLiteral("height"), h}};
+    return {{QStringLiteral("x"), x},
+            {QStringLiteral("y"), y},
+            {QStringLiteral("width"), w},
+            {QStringLiteral("height"), h}};
 }
 
-const QStringList kPolicyCalls{QStringLiteral("mask"), QStringLiteral("read"),
-                               QStringLiteral("write"), QStringLiteral("apply")};
+const QStringList kPolicyCalls{QStringLiteral("mask"), QStringLiteral("drawn"),
+                               QStringLiteral("read"), QStringLiteral("write"),
+                               QStringLiteral("apply")};
 
 } // namespace
 
@@ -136,7 +146,8 @@ private slots:
         const QRegion none;
         const int maxInt = std::numeric_limits<int>::max();
         QTest::newRow("empty list") << QVariantList{} << none;
-        QTest::newRow("one rectangle") << QVariantList{rect(10, 20, 30, 40)} << QRegion(10, 20, 30, 40);
+        QTest::newRow("one rectangle")
+            << QVariantList{rect(10, 20, 30, 40)} << QRegion(10, 20, 30, 40);
         QTest::newRow("1 x 1 counts") << QVariantList{rect(5, 6, 1, 1)} << QRegion(5, 6, 1, 1);
         QTest::newRow("zero width") << QVariantList{rect(0, 0, 0, 10)} << none;
         QTest::newRow("zero height") << QVariantList{rect(0, 0, 10, 0)} << none;
@@ -155,10 +166,10 @@ private slots:
         QTest::newRow("missing x reads as 0") << QVariantList{noX} << QRegion(0, 2, 3, 4);
         QTest::newRow("non-numeric width")
             << QVariantList{rect(0, 0, QStringLiteral("wide"), 5)} << none;
-        QTest::newRow("non-numeric height")
-            << QVariantList{rect(0, 0, 5, QVariantList{1})} << none;
+        QTest::newRow("non-numeric height") << QVariantList{rect(0, 0, 5, QVariantList{1})} << none;
         QTest::newRow("numeric text converts")
-            << QVariantList{rect(QStringLiteral("3"), 4, QStringLiteral("5"), 6)} << QRegion(3, 4, 5, 6);
+            << QVariantList{rect(QStringLiteral("3"), 4, QStringLiteral("5"), 6)}
+            << QRegion(3, 4, 5, 6);
         QTest::newRow("not finite sizes")
             << QVariantList{rect(0, 0, qQNaN(), 5), rect(0, 0, 5, qInf()), rect(0, 0, -qInf(), 5)}
             << none;
@@ -168,8 +179,11 @@ private slots:
             << QRegion(1, 1, 2, 2);
         const int limit = 1 << 24;
         QTest::newRow("beyond the coordinate range")
-            << QVariantList{rect(maxInt, 0, 1, 1), rect(0, maxInt - 1, 5, 3), rect(limit, 0, 1, 1),
-                            rect(0, -limit - 1, 1, 1), rect(-limit, -limit, 2 * limit + 1, 1),
+            << QVariantList{rect(maxInt, 0, 1, 1),
+                            rect(0, maxInt - 1, 5, 3),
+                            rect(limit, 0, 1, 1),
+                            rect(0, -limit - 1, 1, 1),
+                            rect(-limit, -limit, 2 * limit + 1, 1),
                             rect(std::numeric_limits<int>::min(), 0, maxInt, 1)}
             << none;
         QTest::newRow("at the ends of the coordinate range")
@@ -202,6 +216,82 @@ private slots:
         QCOMPARE(NativeOverlayWindow::regionFromList(list), expected);
     }
 
+    void drawnRegions_data()
+    {
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QVariantList>("list");
+        QTest::addColumn<QRegion>("expected");
+
+        const QRegion none;
+        QTest::newRow("empty list") << 1.0 << QVariantList{} << none;
+        QTest::newRow("whole pixels")
+            << 1.0 << QVariantList{rect(10, 20, 1, 50)} << QRegion(10, 20, 1, 50);
+        QTest::newRow("fractional, outwards")
+            << 1.0 << QVariantList{rect(10.5, 20.25, 1, 3.5)} << QRegion(10, 20, 2, 4);
+        QTest::newRow("scale 2") << 2.0 << QVariantList{rect(10.5, 20, 1, 3.25)}
+                                 << QRegion(21, 40, 2, 7);
+        // Multiples of a native pixel at 1.5 stay exact, whatever the rounding of
+        // thirds: 2 native pixels at native x 149.
+        QTest::newRow("native multiples at 1.5")
+            << 1.5 << QVariantList{rect(149 / 1.5, 300 / 1.5, 2 / 1.5, 10 / 1.5)}
+            << QRegion(149, 300, 2, 10);
+        QTest::newRow("label box at 1.5")
+            << 1.5 << QVariantList{rect(310.5, 208, 51, 23)} << QRegion(465, 312, 78, 35);
+        QTest::newRow("numeric text converts")
+            << 1.0 << QVariantList{rect(QStringLiteral("3"), 4, 5, 6)} << QRegion(3, 4, 5, 6);
+        QTest::newRow("invalid records skipped")
+            << 1.0
+            << QVariantList{rect(0, 0, 0, 5),
+                            rect(0, 0, 5, -1),
+                            rect(0, 0, qQNaN(), 5),
+                            rect(qInf(), 0, 5, 5),
+                            rect(0, 0, QStringLiteral("wide"), 5),
+                            rect(1 << 25, 0, 1, 1),
+                            7,
+                            QVariant(),
+                            rect(2, 2, 2, 2)}
+            << QRegion(2, 2, 2, 2);
+    }
+
+    // The drawn shape goes to the platform in native pixels; on its own it neither
+    // sets the mask nor touches the input styles.
+    void drawnRegions()
+    {
+        QFETCH(qreal, ratio);
+        QFETCH(QVariantList, list);
+        QFETCH(QRegion, expected);
+
+        auto log = std::make_shared<PlatformLog>();
+        log->ratio = ratio;
+        TestWindow window(log);
+        window.create();
+        window.setDrawnRegions({rect(0, 0, 500, 500)});
+        log->ops.clear();
+        window.setDrawnRegions(list);
+        QCOMPARE(window.drawnRegions(), list);
+        QCOMPARE(log->ops, QStringList{QStringLiteral("drawn")});
+        QCOMPARE(log->lastDrawn, expected);
+        QRegion united;
+        for (const QRect &r : NativeOverlayWindow::nativeRectsFromList(list, ratio))
+            united += r;
+        QCOMPARE(united, expected);
+    }
+
+    void drawnRegionsAppliedWhenCreated()
+    {
+        auto log = std::make_shared<PlatformLog>();
+        log->ratio = 2.0;
+        TestWindow window(log);
+        window.setDrawnRegions({rect(3, 4, 5, 6)});
+        QVERIFY(log->ops.isEmpty());
+        window.create();
+        QCOMPARE(log->ops, kPolicyCalls);
+        QCOMPARE(log->lastDrawn, QRegion(6, 8, 10, 12));
+        // Every application of the policy passes it again.
+        window.setVisualRegions({rect(0, 0, 9, 9)});
+        QCOMPARE(log->lastDrawn, QRegion(6, 8, 10, 12));
+    }
+
     void modeTable_data()
     {
         QTest::addColumn<bool>("clickThrough");
@@ -211,7 +301,8 @@ private slots:
 
         const QVariantList some{rect(10, 10, 20, 20)};
         QTest::newRow("flag set") << true << some << true << qintptr(-1);
-        QTest::newRow("flag clear, nothing interactive") << false << QVariantList{} << true << qintptr(-1);
+        QTest::newRow("flag clear, nothing interactive")
+            << false << QVariantList{} << true << qintptr(-1);
         QTest::newRow("flag clear, only invalid records")
             << false << QVariantList{rect(10, 10, 0, 20)} << true << qintptr(-1);
         QTest::newRow("flag clear, interactive") << false << some << false << qintptr(0);
@@ -261,10 +352,18 @@ private slots:
         log->ops.clear();
 
         switch (change) {
-        case 0: window.setVisualRegions({rect(0, 0, 9, 9)}); break;
-        case 1: window.setInteractiveRegions(list); break;
-        case 2: window.setClickThrough(true); break;
-        case 3: window.setVisualRegions(list); break;
+        case 0:
+            window.setVisualRegions({rect(0, 0, 9, 9)});
+            break;
+        case 1:
+            window.setInteractiveRegions(list);
+            break;
+        case 2:
+            window.setClickThrough(true);
+            break;
+        case 3:
+            window.setVisualRegions(list);
+            break;
         }
         QCOMPARE(log->ops, kPolicyCalls);
         QCOMPARE(spy.count(), change == 2 ? 1 : 0);
@@ -282,8 +381,10 @@ private slots:
             << quint64(0x00080008) << true << quint64(0x080800A8);
         QTest::newRow("transparent cleared, topmost and layered kept")
             << quint64(0x000800A8) << false << quint64(0x08080088);
-        QTest::newRow("all bits, interactive") << quint64(0xFFFFFFFF) << false << quint64(0xFFFFFFDF);
-        QTest::newRow("all bits, pass-through") << quint64(0xFFFFFFFF) << true << quint64(0xFFFFFFFF);
+        QTest::newRow("all bits, interactive")
+            << quint64(0xFFFFFFFF) << false << quint64(0xFFFFFFDF);
+        QTest::newRow("all bits, pass-through")
+            << quint64(0xFFFFFFFF) << true << quint64(0xFFFFFFFF);
         QTest::newRow("high word kept") << quint64(0x100000000) << false << quint64(0x108000080);
     }
 
@@ -391,7 +492,8 @@ private slots:
         QTest::newRow("1.5: middle, beyond logical 29") << 1.5 << z << QPoint(40, 30) << true;
         QTest::newRow("1.5: one before") << 1.5 << z << QPoint(14, 20) << false;
         QTest::newRow("1.5: one after") << 1.5 << z << QPoint(45, 20) << false;
-        QTest::newRow("1.5: inside logically at 1, outside natively") << 1.5 << z << QPoint(12, 12) << false;
+        QTest::newRow("1.5: inside logically at 1, outside natively")
+            << 1.5 << z << QPoint(12, 12) << false;
         QTest::newRow("1.5: negative client position") << 1.5 << z << QPoint(-1, 20) << false;
         const QPoint negHigh(-2880, -450);
         QTest::newRow("1.5: negative screen, inside")
@@ -489,7 +591,9 @@ private slots:
                 recompute();
                 window.setInteractiveRegions(interactive);
                 break;
-            case 1: window.setVisualRegions(randomList()); break;
+            case 1:
+                window.setVisualRegions(randomList());
+                break;
             case 2:
                 if (rng.bounded(2) == 0) {
                     clickThrough = !clickThrough;
@@ -504,7 +608,8 @@ private slots:
             QCOMPARE(log->ops, kPolicyCalls);
             QCOMPARE(log->lastWritten & ~kPassThroughBits, other);
             const bool anyInteractive = !log->lastWrittenRegion.isEmpty();
-            QCOMPARE(bool(log->lastWritten & rules::kExTransparent), clickThrough || !anyInteractive);
+            QCOMPARE(bool(log->lastWritten & rules::kExTransparent),
+                     clickThrough || !anyInteractive);
 
             for (int probe = 0; probe < 20; ++probe) {
                 const QPoint native(rng.bounded(-10, 60), rng.bounded(-10, 60));
@@ -513,9 +618,8 @@ private slots:
                 for (int lx = -10; lx < 50 && !expected; ++lx)
                     for (int ly = -10; ly < 50 && !expected; ++ly)
                         expected = covered[std::size_t((lx + 10) * 60 + ly + 10)]
-                                   && native.x() + 1 > lx * 1.5
-                                   && native.x() < (lx + 1) * 1.5 && native.y() + 1 > ly * 1.5
-                                   && native.y() < (ly + 1) * 1.5;
+                                   && native.x() + 1 > lx * 1.5 && native.x() < (lx + 1) * 1.5
+                                   && native.y() + 1 > ly * 1.5 && native.y() < (ly + 1) * 1.5;
                 expected = expected && !clickThrough;
                 QCOMPARE(window.hitTest(native), expected ? qintptr(0) : qintptr(-1));
             }

@@ -1,24 +1,28 @@
 // The overlay window on a real X server: the bounding and input shapes that the
-// server holds for the window, read back through XShape, in native pixels.
+// server holds for the window, read back through XShape, in native pixels. The
+// test itself plays the compositing manager by owning _NET_WM_CM_S<screen>, as
+// one does; without it the window shows only what is drawn.
 
 #include "native_overlay_window.h"
 
 #include <QGuiApplication>
 #include <QTest>
-
-#include <xcb/shape.h>
-#include <xcb/xcb.h>
-
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
 
 namespace {
 
 QVariantMap rect(int x, int y, int w, int h)
 {
-    return {{QStringLiteral("x"), x}, {QStringLiteral("y"), y},
-            {QStringLiteral("width"), w}, {QStringLiteral("height"), h}};
+    return {{QStringLiteral("x"), x},
+            {QStringLiteral("y"), y},
+            {QStringLiteral("width"), w},
+            {QStringLiteral("height"), h}};
 }
 
 QVariantList records(const QList<QRect> &rects)
@@ -56,6 +60,31 @@ struct ConnectionDeleter
     void operator()(xcb_connection_t *c) const { xcb_disconnect(c); }
 };
 
+// Every native pixel that a rectangle with fractional values covers, even partly.
+QRegion nativeOutwardF(const QList<QRectF> &rects, qreal scale)
+{
+    QRegion region;
+    for (const QRectF &r : rects) {
+        const int left = int(std::floor(r.x() * scale + 1e-6));
+        const int top = int(std::floor(r.y() * scale + 1e-6));
+        const int right = int(std::ceil((r.x() + r.width()) * scale - 1e-6));
+        const int bottom = int(std::ceil((r.y() + r.height()) * scale - 1e-6));
+        region += QRect(left, top, right - left, bottom - top);
+    }
+    return region;
+}
+
+QVariantList recordsF(const QList<QRectF> &rects)
+{
+    QVariantList list;
+    for (const QRectF &r : rects)
+        list << QVariantMap{{QStringLiteral("x"), r.x()},
+                            {QStringLiteral("y"), r.y()},
+                            {QStringLiteral("width"), r.width()},
+                            {QStringLiteral("height"), r.height()}};
+    return list;
+}
+
 } // namespace
 
 class TestNativeOverlayWindowX11 : public QObject
@@ -67,6 +96,10 @@ public:
 
 private:
     std::unique_ptr<xcb_connection_t, ConnectionDeleter> m_observer;
+    int m_screen = 0;
+    xcb_window_t m_root = XCB_NONE;
+    xcb_atom_t m_cmSelection = XCB_NONE;
+    xcb_window_t m_cmOwner = XCB_NONE; // the stand-in compositing manager's window
     const QSize m_size{400, 300};
     // Shown once and kept through all rows of `shapes`.
     std::unique_ptr<NativeOverlayWindow> m_window;
@@ -93,9 +126,10 @@ private:
     {
         syncProgramConnection();
         xcb_connection_t *c = m_observer.get();
-        const auto cookie =
-            xcb_shape_get_rectangles(c, static_cast<xcb_window_t>(window.winId()), kind);
-        xcb_shape_get_rectangles_reply_t *reply = xcb_shape_get_rectangles_reply(c, cookie, nullptr);
+        const auto cookie
+            = xcb_shape_get_rectangles(c, static_cast<xcb_window_t>(window.winId()), kind);
+        xcb_shape_get_rectangles_reply_t *reply
+            = xcb_shape_get_rectangles_reply(c, cookie, nullptr);
         if (!reply)
             return QRegion(-1, -1, 1, 1); // cannot match any expectation
         QRegion region;
@@ -104,6 +138,23 @@ private:
             region += QRect(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
         free(reply);
         return region;
+    }
+
+    // Takes or gives up the compositing manager's selection, as a compositing
+    // manager does when it starts or ends (its window goes with it).
+    void setCompositingManager(bool running)
+    {
+        xcb_connection_t *c = m_observer.get();
+        if (running && m_cmOwner == XCB_NONE) {
+            m_cmOwner = xcb_generate_id(c);
+            xcb_create_window(c, XCB_COPY_FROM_PARENT, m_cmOwner, m_root, -10, -10, 1, 1, 0,
+                              XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+            xcb_set_selection_owner(c, m_cmOwner, m_cmSelection, XCB_CURRENT_TIME);
+        } else if (!running && m_cmOwner != XCB_NONE) {
+            xcb_destroy_window(c, m_cmOwner);
+            m_cmOwner = XCB_NONE;
+        }
+        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     }
 
     QRegion expectedBounding(const QList<QRect> &visual, qreal scale) const
@@ -120,11 +171,32 @@ private slots:
     {
         QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-        m_observer.reset(xcb_connect(nullptr, nullptr));
+        m_observer.reset(xcb_connect(nullptr, &m_screen));
         QVERIFY(m_observer && !xcb_connection_has_error(m_observer.get()));
-        const xcb_query_extension_reply_t *ext =
-            xcb_get_extension_data(m_observer.get(), &xcb_shape_id);
+        const xcb_query_extension_reply_t *ext
+            = xcb_get_extension_data(m_observer.get(), &xcb_shape_id);
         QVERIFY2(ext && ext->present, "the X server has no SHAPE extension");
+
+        xcb_connection_t *c = m_observer.get();
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+        for (int i = 0; i < m_screen && it.rem; ++i)
+            xcb_screen_next(&it);
+        QVERIFY(it.rem);
+        m_root = it.data->root;
+        const std::string name = "_NET_WM_CM_S" + std::to_string(m_screen);
+        auto *atom = xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.c_str()), nullptr);
+        QVERIFY(atom);
+        m_cmSelection = atom->atom;
+        free(atom);
+        auto *owner
+            = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_cmSelection), nullptr);
+        QVERIFY(owner);
+        const bool taken = owner->owner != XCB_NONE;
+        free(owner);
+        QVERIFY2(!taken, "a compositing manager runs on this X server already");
+        // The rows of `shapes` and `appliedWhenCreated` run under a compositing manager.
+        setCompositingManager(true);
     }
 
     void shapes_data()
@@ -142,7 +214,8 @@ private slots:
         QTest::newRow("pass-through: nothing interactive")
             << false << visual << QList<QRect>{} << Mode::PassThrough;
         QTest::newRow("interactive") << false << visual << interactive << Mode::Interactive;
-        QTest::newRow("pass-through: click-through") << true << visual << interactive << Mode::PassThrough;
+        QTest::newRow("pass-through: click-through")
+            << true << visual << interactive << Mode::PassThrough;
         QTest::newRow("interactive again") << false << visual << interactive << Mode::Interactive;
         QTest::newRow("whole window shown while dragging")
             << false << QList<QRect>{QRect(0, 0, 400, 300)} << interactive << Mode::Interactive;
@@ -180,7 +253,92 @@ private slots:
             QCOMPARE(input, nativeOutward(interactive, scale));
     }
 
-    void cleanupTestCase() { m_window.reset(); }
+    void cleanupTestCase()
+    {
+        m_window.reset();
+        setCompositingManager(false);
+    }
+
+    // Without a compositing manager the bounding shape is the drawn region, in
+    // native pixels, whatever the mask; the input shape does not change.
+    void drawnShapeWithoutCompositingManager_data()
+    {
+        QTest::addColumn<QList<QRect>>("visual");
+        QTest::addColumn<QList<QRectF>>("drawn");
+        QTest::addColumn<QList<QRect>>("interactive");
+
+        const qreal s = expectedScale();
+        const QList<QRect> visual{QRect(0, 0, 100, 80), QRect(200, 100, 60, 40)};
+        const QList<QRect> interactive{QRect(11, 13, 20, 6), QRect(201, 101, 4, 5)};
+        // A line of 2 native pixels at native x 31, a handle, a label box at fractional places.
+        const QList<QRectF> drawn{QRectF(31 / s, 0, 2 / s, 80), QRectF(16, 12, 8, 8),
+                                  QRectF(210.5, 108, 51.25, 23)};
+
+        QTest::newRow("calipers") << visual << drawn << interactive;
+        QTest::newRow("nothing drawn shows nothing")
+            << QList<QRect>{} << QList<QRectF>{} << QList<QRect>{};
+        QTest::newRow("drag: whole window in the mask, the preview drawn")
+            << QList<QRect>{QRect(0, 0, 400, 300)} << QList<QRectF>{QRectF(150 / s, 0, 2 / s, 80)}
+            << interactive;
+        QTest::newRow("calipers again") << visual << drawn << interactive;
+    }
+
+    void drawnShapeWithoutCompositingManager()
+    {
+        QFETCH(QList<QRect>, visual);
+        QFETCH(QList<QRectF>, drawn);
+        QFETCH(QList<QRect>, interactive);
+
+        setCompositingManager(false);
+        const qreal scale = expectedScale();
+        auto window = makeWindow();
+        window->setVisualRegions(records(visual));
+        window->setDrawnRegions(recordsF(drawn));
+        window->setInteractiveRegions(records(interactive));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+        QCOMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), nativeOutwardF(drawn, scale));
+        const QRegion input = shape(*window, XCB_SHAPE_SK_INPUT);
+        if (interactive.isEmpty())
+            QVERIFY(input.isEmpty());
+        else
+            QCOMPARE(input, nativeOutward(interactive, scale));
+
+        // The drawn shape alone changes, as it does at every move of a drag.
+        const QList<QRectF> moved{QRectF(40, 2, 1, 70)};
+        window->setDrawnRegions(recordsF(moved));
+        QCOMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), nativeOutwardF(moved, scale));
+    }
+
+    // A compositing manager that starts or ends while the window is shown brings
+    // the mask back or the drawn shape in.
+    void followsCompositingManager()
+    {
+        setCompositingManager(false);
+        const qreal scale = expectedScale();
+        const QList<QRect> visual{QRect(20, 20, 120, 60)};
+        const QList<QRectF> drawn{QRectF(30, 20, 1, 60), QRectF(60.5, 40.5, 30, 15)};
+        auto window = makeWindow();
+        window->setVisualRegions(records(visual));
+        window->setDrawnRegions(recordsF(drawn));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), nativeOutwardF(drawn, scale));
+
+        setCompositingManager(true);
+        QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), expectedBounding(visual, scale));
+        setCompositingManager(false);
+        QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), nativeOutwardF(drawn, scale));
+
+        // Nothing drawn, then a compositing manager: the window without calipers is
+        // unshaped and transparent again.
+        window->setDrawnRegions({});
+        window->setVisualRegions({});
+        QVERIFY(shape(*window, XCB_SHAPE_SK_BOUNDING).isEmpty());
+        setCompositingManager(true);
+        QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), expectedBounding({}, scale));
+    }
 
     // Assigned before the native window exists, applied when it is created, and again
     // when it is created anew.

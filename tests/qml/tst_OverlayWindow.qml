@@ -382,6 +382,105 @@ TestCase {
         compare(overlay.labelRegion(overlay.rows[0]).y, 0)
     }
 
+    // ---- drawn shape ----------------------------------------------------------------
+
+    // Whether the pixel at x, y lies in the drawn shape, as the window maps it to
+    // whole pixels (outwards; this display has scale 1).
+    function inDrawn(overlay, x, y) {
+        return overlay.drawnRegions.some(r => x >= Math.floor(r.x + 1e-6) && x < Math.ceil(r.x + r.width - 1e-6)
+                                              && y >= Math.floor(r.y + 1e-6) && y < Math.ceil(r.y + r.height - 1e-6))
+    }
+
+    function test_drawnShapeFollowsCalipers() {
+        const overlay = createOverlay(rightDisplay, [])
+        compare(plain(overlay.drawnRegions), [], "nothing drawn without calipers")
+        recorder.store = [row({})]
+        recorder.measurementsChanged()
+        verify(overlay.drawnRegions.length > 0)
+        recorder.store = [row({ displayId: "L" })]
+        recorder.measurementsChanged()
+        compare(plain(overlay.drawnRegions), [])
+    }
+
+    // The drawn shape holds every pixel the surface paints (but for the faint
+    // outermost pixel of a rounded corner), and not the strips around lines and
+    // handles that the mask and the mouse take.
+    function test_drawnShapeHoldsWhatIsPainted_data() {
+        return [
+            { tag: "standard", r: { startX: 200, endX: 300.5, y: 150.5 } },
+            { tag: "reference, dashed", r: { kind: "Reference", startX: 200.25, endX: 320, y: 150,
+                                             activeReference: true, referenceMatches: true, referenceWidth: 120,
+                                             referenceDuration: 1000 } },
+            { tag: "rhythm", r: { kind: "Rhythm", startX: 200, endX: 230.5, y: 150 } },
+            { tag: "qt, three lines", r: { kind: "QT/QTc", startX: 200, endX: 300, y: 120 } },
+            { tag: "selected", r: { startX: 200, endX: 300, y: 150 }, selected: true },
+            { tag: "hovered", r: { startX: 200, endX: 300, y: 150 }, hover: [300, 250] },
+            { tag: "hovered centre, selected", r: { startX: 200.5, endX: 300.5, y: 150.5 }, hover: [250, 152],
+              selected: true },
+        ]
+    }
+
+    function test_drawnShapeHoldsWhatIsPainted(data) {
+        const overlay = showOverlay(shortDisplay, [row(Object.assign({ id: 1, displayId: "S", color: "#2dd4bf" },
+                                                                     data.r))])
+        if (data.selected)
+            recorder.selectedId = 1
+        if (data.hover) {
+            mouseMove(overlay.contentItem, data.hover[0], data.hover[1])
+            verify(overlay.hoveredPart !== "")
+        }
+        const image = grabImage(overlay.contentItem)
+        let painted = 0
+        for (let y = 0; y < 300; ++y) {
+            for (let x = 180; x < 560; ++x) {
+                if (sameColour(colourAt(image, x, y), Qt.rgba(0, 0, 0, 0), 0.012))
+                    continue
+                ++painted
+                const c = colourAt(image, x, y)
+                if (!inDrawn(overlay, x, y) && coverage(c, Qt.rgba(0x2d / 255, 0xd4 / 255, 0xbf / 255, 1)) > 0.25)
+                    fail("painted pixel " + x + "," + y + " outside the drawn shape: " + describe(c))
+            }
+        }
+        verify(painted > 300, "painted: " + painted)
+        const left = Math.floor(data.r.startX)
+        const end = Math.floor(data.r.endX)
+        const y = Math.floor(data.r.y)
+        for (const p of [[left + 3, 60], [left - 4, 60], [end + 4, 40], [left + 20, y + 6], [end + 5, y + 12]])
+            verify(!inDrawn(overlay, p[0], p[1]), "beside the caliper at " + p + " lies in the drawn shape")
+    }
+
+    function test_drawnShapeFollowsDragPreview() {
+        const overlay = showOverlay(rightDisplay, [row({ id: 7, startX: 200, endX: 400, y: 300 })])
+        const item = overlay.contentItem
+        verify(inDrawn(overlay, 400, 600) && !inDrawn(overlay, 600, 600))
+        mousePress(item, 400, 350, Qt.LeftButton)
+        mouseMove(item, 500, 350, -1, Qt.LeftButton)
+        mouseMove(item, 600, 350, -1, Qt.LeftButton)
+        // The mask opens to the whole window; the drawn shape is the preview.
+        compare(plain(overlay.visualRegions), [{ x: 0, y: 0, width: 1280, height: 1024 }])
+        verify(inDrawn(overlay, 600, 600), "the preview line is drawn")
+        verify(!inDrawn(overlay, 400, 600), "the stored line is not")
+        verify(inDrawn(overlay, 200, 600), "the other line stays")
+        verify(!inDrawn(overlay, 800, 900), "nothing else is drawn")
+        mouseRelease(item, 600, 350, Qt.LeftButton)
+        verify(inDrawn(overlay, 600, 600) && !inDrawn(overlay, 400, 600))
+    }
+
+    function test_drawnShapeFollowsHoverAndSelection() {
+        const overlay = showOverlay(rightDisplay, [row({ id: 7, startX: 200, endX: 400, y: 300 })])
+        // Handle of side 8 around 400, 300: 396..403; the ring's outline: 392..393.
+        verify(inDrawn(overlay, 396, 300) && !inDrawn(overlay, 395, 298))
+        verify(!inDrawn(overlay, 392, 298))
+        mouseMove(overlay.contentItem, 401, 600)
+        compare(overlay.hoveredPart, "right")
+        verify(inDrawn(overlay, 392, 298) && inDrawn(overlay, 407, 302), "the ring's outline")
+        verify(!inDrawn(overlay, 395, 302), "inside the ring")
+        mouseMove(overlay.contentItem, 900, 900)
+        verify(!inDrawn(overlay, 392, 298), "the ring has gone")
+        recorder.selectedId = 7
+        verify(inDrawn(overlay, 395, 298), "the selected handle is larger")
+    }
+
     // ---- labels --------------------------------------------------------------------
 
     function test_liveLabel_data() {

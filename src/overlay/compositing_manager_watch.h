@@ -1,0 +1,40 @@
+#pragma once
+// Whether a compositing manager runs on an X screen, followed while the program
+// runs. A compositing manager owns the selection _NET_WM_CM_S<screen>; XFixes
+// reports every change of its owner. Without one, the X server shows the pixels
+// of a transparent window opaque.
+
+#include <QAbstractNativeEventFilter>
+#include <QObject>
+#include <cstdint>
+#include <memory>
+
+struct xcb_connection_t;
+
+class CompositingManagerWatch : public QObject, public QAbstractNativeEventFilter
+{
+    Q_OBJECT
+    Q_PROPERTY(bool active READ active NOTIFY activeChanged)
+
+public:
+    // Watches the X screen whose root window is `root`, through the application's
+    // connection (its events reach the watch as native events). Null where that
+    // screen cannot be told or XFixes is missing.
+    static std::unique_ptr<CompositingManagerWatch> create(xcb_connection_t *connection,
+                                                           std::uint32_t root);
+    ~CompositingManagerWatch() override;
+
+    bool active() const { return m_active; }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+
+signals:
+    void activeChanged();
+
+private:
+    CompositingManagerWatch(std::uint32_t selection, std::uint8_t firstEvent, bool active);
+
+    std::uint32_t m_selection = 0;
+    std::uint8_t m_firstEvent = 0;
+    bool m_active = false;
+};
