@@ -24,7 +24,8 @@ echo "qmllint: $(ls app/qml/*.qml | wc -l) documents, no warnings"
 
 mapfile -t sources < <(git ls-files '*.cpp' '*.h')
 if ! clang-format --dry-run --Werror "${sources[@]}" 2> "$build/clang-format.log"; then
-    grep -o '^[^:]*' "$build/clang-format.log" | sort -u | sed 's/^/clang-format: not formatted: /' >&2
+    grep -oE '^[^: ]+:[0-9]+:[0-9]+: (error|warning)' "$build/clang-format.log" | cut -d: -f1 \
+        | sort -u | sed 's/^/clang-format: not formatted: /' >&2
     exit 1
 fi
 echo "clang-format: ${#sources[@]} files formatted"

@@ -53,7 +53,8 @@ NativeOverlayWindow {
     onCapturesPointerChanged: rebuildRegions()
 
     // Every size, tolerance and colour of the overlay, in one place.
-    readonly property QtObject look: QtObject {
+    QtObject {
+        id: look
         // Vertical extent of the caliper lines.
         readonly property real referenceMinExtent: 48
         readonly property real referenceExtentFraction: 0.10
@@ -119,9 +120,9 @@ NativeOverlayWindow {
     // mask and on the canvas, so a label can never stick out of its region.
     FontMetrics {
         id: labelMetrics
-        font.family: overlay.look.labelFamily
-        font.weight: overlay.look.labelWeight
-        font.pixelSize: overlay.look.labelPixelSize
+        font.family: look.labelFamily
+        font.weight: look.labelWeight
+        font.pixelSize: look.labelPixelSize
     }
 
     // Nearest integer, halves towards positive infinity.
@@ -566,7 +567,6 @@ NativeOverlayWindow {
         // The lines are filled as one path of grid-aligned rectangles, then the
         // handles and the hover ring are drawn over them.
         function drawCaliper(ctx, shape, color) {
-            const look = overlay.look
             ctx.save()
             ctx.fillStyle = color
             ctx.beginPath()
@@ -590,7 +590,7 @@ NativeOverlayWindow {
             const top = centerY - size / 2
             const right = left + size
             const bottom = top + size
-            const r = Math.min(overlay.look.maxHandleRadius, size / 3)
+            const r = Math.min(look.maxHandleRadius, size / 3)
             ctx.beginPath()
             ctx.moveTo(left + r, top)
             ctx.lineTo(right - r, top)
@@ -614,7 +614,6 @@ NativeOverlayWindow {
         }
 
         function drawLabel(ctx, box) {
-            const look = overlay.look
             ctx.save()
             ctx.font = look.labelFont
             ctx.fillStyle = look.labelFill

@@ -12,9 +12,9 @@
 namespace zrn::overlay {
 
 // Extended window style bits (Windows values; other systems emulate them).
-inline constexpr std::uint64_t kExTransparent = 0x00000020;  // WS_EX_TRANSPARENT
-inline constexpr std::uint64_t kExToolWindow = 0x00000080;   // WS_EX_TOOLWINDOW
-inline constexpr std::uint64_t kExNoActivate = 0x08000000;   // WS_EX_NOACTIVATE
+inline constexpr std::uint64_t kExTransparent = 0x00000020; // WS_EX_TRANSPARENT
+inline constexpr std::uint64_t kExToolWindow = 0x00000080;  // WS_EX_TOOLWINDOW
+inline constexpr std::uint64_t kExNoActivate = 0x08000000;  // WS_EX_NOACTIVATE
 
 // Answer of a hit-test query that lets the input pass to the window below (HTTRANSPARENT).
 inline constexpr std::intptr_t kHitTransparent = -1;

@@ -623,9 +623,9 @@ void TestDisplayTopology::logicalDpiChange()
     const QString id = DisplayTopologyAdapter::stableIdFor(screenNamed(QStringLiteral("Right")));
     const QString leftId = DisplayTopologyAdapter::stableIdFor(screenNamed(QStringLiteral("Left")));
 
-    QVERIFY(
-        applyEmulatedScreens(QJsonArray{m_initialScreens.at(0), screenConfig(QStringLiteral("Right"), 1920,
-                                                                     0, 1280, 1024, logicalDpi)}));
+    QVERIFY(applyEmulatedScreens(
+        QJsonArray{m_initialScreens.at(0),
+                   screenConfig(QStringLiteral("Right"), 1920, 0, 1280, 1024, logicalDpi)}));
 
     const QString problem = recorder.orderProblem();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));

@@ -50,7 +50,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot write into %s\n", qPrintable(folder));
         return 1;
     }
-    QTextStream(&qmldir) << "module ZRNCalipers.Native\ntypeinfo native.qmltypes\ndepends QtQuick\n";
+    QTextStream(&qmldir)
+        << "module ZRNCalipers.Native\ntypeinfo native.qmltypes\ndepends QtQuick\n";
 
     const QMetaObject &mo = NativeOverlayWindow::staticMetaObject;
     QTextStream out(&types);
@@ -63,7 +64,8 @@ int main(int argc, char *argv[])
         << "        exportMetaObjectRevisions: [256]\n";
     for (int i = mo.propertyOffset(); i < mo.propertyCount(); ++i) {
         const QMetaProperty p = mo.property(i);
-        out << "        Property { name: " << quoted(p.name()) << "; type: " << quoted(p.typeName());
+        out << "        Property { name: " << quoted(p.name())
+            << "; type: " << quoted(p.typeName());
         if (p.hasNotifySignal())
             out << "; notify: " << quoted(p.notifySignal().name());
         if (!p.isWritable())
