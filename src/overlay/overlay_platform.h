@@ -8,7 +8,6 @@
 
 #include <QPoint>
 #include <QRegion>
-
 #include <cstdint>
 #include <memory>
 
@@ -30,8 +29,8 @@ public:
     // `interactive` is the region that takes the mouse while kExTransparent is clear;
     // systems whose input follows a shape rather than a hit test need it.
     virtual std::uint64_t readInputStyles(QWindow &window) = 0;
-    virtual void writeInputStyles(QWindow &window, std::uint64_t styles,
-                                  const QRegion &interactive) = 0;
+    virtual void writeInputStyles(QWindow &window, std::uint64_t styles, const QRegion &interactive)
+        = 0;
     // Makes the system take up the written styles without moving, resizing,
     // restacking or activating the window.
     virtual void applyInputStyles(QWindow &window) = 0;
@@ -45,6 +44,15 @@ public:
     virtual QPoint screenToClient(QWindow &window, QPoint screen) const;
     // Native pixels per logical unit of the window.
     virtual qreal devicePixelRatio(const QWindow &window) const;
+
+    // Whether the input styles must follow the pointer: true where a hit-test answer
+    // passes input on only to windows of the same thread, never to another
+    // program's, so that the window has to be transparent to the system's hit
+    // testing wherever the pointer is not over an interactive part. By default
+    // the system decides from a shape and nothing follows the pointer.
+    virtual bool followsPointer() const;
+    // The pointer's screen position, native pixels.
+    virtual QPoint cursorPosition() const;
 
 protected:
     OverlayPlatform() = default;

@@ -7,7 +7,6 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <algorithm>
 #include <limits>
 #include <memory>
@@ -29,6 +28,8 @@ struct PlatformLog
     std::uint64_t styles = 0; // the window's current extended styles
     QPoint clientOrigin;      // where the client area starts on screen, native pixels
     qreal ratio = 1.0;
+    bool followsPointer = false; // as on Windows
+    QPoint cursor;               // the pointer, screen, native pixels
 };
 
 // A hit-test query as the stand-in understands it.
@@ -73,6 +74,8 @@ public:
         return screen - m_log->clientOrigin;
     }
     qreal devicePixelRatio(const QWindow &) const override { return m_log->ratio; }
+    bool followsPointer() const override { return m_log->followsPointer; }
+    QPoint cursorPosition() const override { return m_log->cursor; }
 
 private:
     std::shared_ptr<PlatformLog> m_log;
@@ -83,8 +86,7 @@ class TestWindow : public NativeOverlayWindow
 public:
     explicit TestWindow(const std::shared_ptr<PlatformLog> &log)
         : NativeOverlayWindow(std::make_unique<RecordingPlatform>(log))
-    {
-    }
+    {}
     using NativeOverlayWindow::nativeEvent;
 
     // The answer to a hit-test query: -1 when the input passes through, 0 when the
@@ -93,16 +95,24 @@ public:
     {
         FakeMessage message{0x0084, screen};
         qintptr result = 0;
-        const bool handled = nativeEvent(QByteArrayLiteral("windows_generic_MSG"), &message, &result);
+        const bool handled
+            = nativeEvent(QByteArrayLiteral("windows_generic_MSG"), &message, &result);
         return handled ? result : 0;
     }
 };
 
 QVariantMap rect(const QVariant &x, const QVariant &y, const QVariant &w, const QVariant &h)
 {
-    return {{QStringLiteral("x"), x}, {QStringLiteral("y"), y},
-            {QStringLiteral("width"), w}, {QStringLiteral("height"), h}};
+    return {{QStringLiteral("x"), x},
+            {QStringLiteral("y"), y},
+            {QStringLiteral("width"), w},
+            {QStringLiteral("height"), h}};
 }
+
+constexpr std::uint64_t kFollowingBits = 0x080800A0; // the pass-through bits and WS_EX_LAYERED
+
+const QStringList kStyleCalls{QStringLiteral("read"), QStringLiteral("write"),
+                              QStringLiteral("apply")};
 
 const QStringList kPolicyCalls{QStringLiteral("mask"), QStringLiteral("read"),
                                QStringLiteral("write"), QStringLiteral("apply")};
@@ -136,7 +146,8 @@ private slots:
         const QRegion none;
         const int maxInt = std::numeric_limits<int>::max();
         QTest::newRow("empty list") << QVariantList{} << none;
-        QTest::newRow("one rectangle") << QVariantList{rect(10, 20, 30, 40)} << QRegion(10, 20, 30, 40);
+        QTest::newRow("one rectangle")
+            << QVariantList{rect(10, 20, 30, 40)} << QRegion(10, 20, 30, 40);
         QTest::newRow("1 x 1 counts") << QVariantList{rect(5, 6, 1, 1)} << QRegion(5, 6, 1, 1);
         QTest::newRow("zero width") << QVariantList{rect(0, 0, 0, 10)} << none;
         QTest::newRow("zero height") << QVariantList{rect(0, 0, 10, 0)} << none;
@@ -155,10 +166,10 @@ private slots:
         QTest::newRow("missing x reads as 0") << QVariantList{noX} << QRegion(0, 2, 3, 4);
         QTest::newRow("non-numeric width")
             << QVariantList{rect(0, 0, QStringLiteral("wide"), 5)} << none;
-        QTest::newRow("non-numeric height")
-            << QVariantList{rect(0, 0, 5, QVariantList{1})} << none;
+        QTest::newRow("non-numeric height") << QVariantList{rect(0, 0, 5, QVariantList{1})} << none;
         QTest::newRow("numeric text converts")
-            << QVariantList{rect(QStringLiteral("3"), 4, QStringLiteral("5"), 6)} << QRegion(3, 4, 5, 6);
+            << QVariantList{rect(QStringLiteral("3"), 4, QStringLiteral("5"), 6)}
+            << QRegion(3, 4, 5, 6);
         QTest::newRow("not finite sizes")
             << QVariantList{rect(0, 0, qQNaN(), 5), rect(0, 0, 5, qInf()), rect(0, 0, -qInf(), 5)}
             << none;
@@ -168,8 +179,11 @@ private slots:
             << QRegion(1, 1, 2, 2);
         const int limit = 1 << 24;
         QTest::newRow("beyond the coordinate range")
-            << QVariantList{rect(maxInt, 0, 1, 1), rect(0, maxInt - 1, 5, 3), rect(limit, 0, 1, 1),
-                            rect(0, -limit - 1, 1, 1), rect(-limit, -limit, 2 * limit + 1, 1),
+            << QVariantList{rect(maxInt, 0, 1, 1),
+                            rect(0, maxInt - 1, 5, 3),
+                            rect(limit, 0, 1, 1),
+                            rect(0, -limit - 1, 1, 1),
+                            rect(-limit, -limit, 2 * limit + 1, 1),
                             rect(std::numeric_limits<int>::min(), 0, maxInt, 1)}
             << none;
         QTest::newRow("at the ends of the coordinate range")
@@ -211,7 +225,8 @@ private slots:
 
         const QVariantList some{rect(10, 10, 20, 20)};
         QTest::newRow("flag set") << true << some << true << qintptr(-1);
-        QTest::newRow("flag clear, nothing interactive") << false << QVariantList{} << true << qintptr(-1);
+        QTest::newRow("flag clear, nothing interactive")
+            << false << QVariantList{} << true << qintptr(-1);
         QTest::newRow("flag clear, only invalid records")
             << false << QVariantList{rect(10, 10, 0, 20)} << true << qintptr(-1);
         QTest::newRow("flag clear, interactive") << false << some << false << qintptr(0);
@@ -261,10 +276,18 @@ private slots:
         log->ops.clear();
 
         switch (change) {
-        case 0: window.setVisualRegions({rect(0, 0, 9, 9)}); break;
-        case 1: window.setInteractiveRegions(list); break;
-        case 2: window.setClickThrough(true); break;
-        case 3: window.setVisualRegions(list); break;
+        case 0:
+            window.setVisualRegions({rect(0, 0, 9, 9)});
+            break;
+        case 1:
+            window.setInteractiveRegions(list);
+            break;
+        case 2:
+            window.setClickThrough(true);
+            break;
+        case 3:
+            window.setVisualRegions(list);
+            break;
         }
         QCOMPARE(log->ops, kPolicyCalls);
         QCOMPARE(spy.count(), change == 2 ? 1 : 0);
@@ -282,8 +305,10 @@ private slots:
             << quint64(0x00080008) << true << quint64(0x080800A8);
         QTest::newRow("transparent cleared, topmost and layered kept")
             << quint64(0x000800A8) << false << quint64(0x08080088);
-        QTest::newRow("all bits, interactive") << quint64(0xFFFFFFFF) << false << quint64(0xFFFFFFDF);
-        QTest::newRow("all bits, pass-through") << quint64(0xFFFFFFFF) << true << quint64(0xFFFFFFFF);
+        QTest::newRow("all bits, interactive")
+            << quint64(0xFFFFFFFF) << false << quint64(0xFFFFFFDF);
+        QTest::newRow("all bits, pass-through")
+            << quint64(0xFFFFFFFF) << true << quint64(0xFFFFFFFF);
         QTest::newRow("high word kept") << quint64(0x100000000) << false << quint64(0x108000080);
     }
 
@@ -391,7 +416,8 @@ private slots:
         QTest::newRow("1.5: middle, beyond logical 29") << 1.5 << z << QPoint(40, 30) << true;
         QTest::newRow("1.5: one before") << 1.5 << z << QPoint(14, 20) << false;
         QTest::newRow("1.5: one after") << 1.5 << z << QPoint(45, 20) << false;
-        QTest::newRow("1.5: inside logically at 1, outside natively") << 1.5 << z << QPoint(12, 12) << false;
+        QTest::newRow("1.5: inside logically at 1, outside natively")
+            << 1.5 << z << QPoint(12, 12) << false;
         QTest::newRow("1.5: negative client position") << 1.5 << z << QPoint(-1, 20) << false;
         const QPoint negHigh(-2880, -450);
         QTest::newRow("1.5: negative screen, inside")
@@ -421,6 +447,115 @@ private slots:
 
         window.setClickThrough(true);
         QCOMPARE(window.hitTest(screen), qintptr(-1));
+    }
+
+    // Where the styles follow the pointer (Windows), the window is layered always
+    // and transparent wherever the pointer is not over an interactive part.
+    void pointerFollowing_data()
+    {
+        QTest::addColumn<bool>("clickThrough");
+        QTest::addColumn<QVariantList>("interactive");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QPoint>("cursor");
+        QTest::addColumn<bool>("transparent");
+
+        const QVariantList some{rect(10, 10, 20, 20)};
+        const QPoint on(115, 115), off(150, 150);
+        QTest::newRow("flag set, pointer on a part") << true << some << 1.0 << on << true;
+        QTest::newRow("nothing interactive") << false << QVariantList{} << 1.0 << on << true;
+        QTest::newRow("pointer on a part") << false << some << 1.0 << on << false;
+        QTest::newRow("pointer off the parts") << false << some << 1.0 << off << true;
+        QTest::newRow("pointer on the last pixel")
+            << false << some << 1.0 << QPoint(129, 129) << false;
+        QTest::newRow("pointer one pixel after")
+            << false << some << 1.0 << QPoint(130, 129) << true;
+        QTest::newRow("1.5: last native pixel")
+            << false << some << 1.5 << QPoint(144, 144) << false;
+        QTest::newRow("1.5: one after") << false << some << 1.5 << QPoint(145, 120) << true;
+    }
+
+    void pointerFollowing()
+    {
+        QFETCH(bool, clickThrough);
+        QFETCH(QVariantList, interactive);
+        QFETCH(qreal, ratio);
+        QFETCH(QPoint, cursor);
+        QFETCH(bool, transparent);
+
+        auto log = std::make_shared<PlatformLog>();
+        log->followsPointer = true;
+        log->clientOrigin = QPoint(100, 100);
+        log->ratio = ratio;
+        log->cursor = cursor;
+        TestWindow window(log);
+        window.create();
+        window.setVisualRegions({rect(0, 0, 100, 100)});
+        window.setInteractiveRegions(interactive);
+        window.setClickThrough(clickThrough);
+
+        QCOMPARE(log->ops.mid(log->ops.size() - 4), kPolicyCalls);
+        QCOMPARE(log->lastWritten,
+                 transparent ? kFollowingBits : kFollowingBits & ~rules::kExTransparent);
+        QCOMPARE(rules::pointerFollowingStylesFor(0, clickThrough || interactive.isEmpty(),
+                                                  !transparent),
+                 log->lastWritten);
+        // The hit test answers as before.
+        const qintptr inside = (clickThrough || interactive.isEmpty()) ? -1 : 0;
+        QCOMPARE(window.hitTest({115, 115}), inside);
+    }
+
+    // The pointer coming onto a caliper and leaving it again switches the styles,
+    // and only them: the mask stays as it is.
+    void pointerFollowingSwitches()
+    {
+        auto log = std::make_shared<PlatformLog>();
+        log->followsPointer = true;
+        log->cursor = QPoint(300, 300);
+        log->styles = 0x00000008; // topmost, kept
+        TestWindow window(log);
+        window.create();
+        window.setVisualRegions({rect(0, 0, 200, 200)});
+        window.setInteractiveRegions({rect(10, 10, 20, 20)});
+        QCOMPARE(log->lastWritten, kFollowingBits | 0x8);
+
+        log->ops.clear();
+        log->cursor = QPoint(20, 20);
+        QTRY_COMPARE(log->lastWritten, (kFollowingBits | 0x8) & ~rules::kExTransparent);
+        QCOMPARE(log->ops, kStyleCalls);
+
+        log->ops.clear();
+        log->cursor = QPoint(40, 20);
+        QTRY_COMPARE(log->lastWritten, kFollowingBits | 0x8);
+        QCOMPARE(log->ops, kStyleCalls);
+
+        // In pass-through mode the pointer changes nothing.
+        window.setInteractiveRegions({});
+        log->cursor = QPoint(20, 20);
+        window.setVisualRegions({rect(0, 0, 200, 200)});
+        QCOMPARE(log->lastWritten, kFollowingBits | 0x8);
+    }
+
+    // A press the window took holds the pointer until release, wherever a drag
+    // takes it meanwhile.
+    void pressHoldsThePointer()
+    {
+        auto log = std::make_shared<PlatformLog>();
+        log->followsPointer = true;
+        TestWindow window(log);
+        window.setGeometry(0, 0, 200, 200);
+        window.setInteractiveRegions({rect(10, 10, 20, 20)});
+        log->cursor = QPoint(20, 20);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(log->lastWritten & rules::kExTransparent, 0u);
+
+        QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(20, 20));
+        log->cursor = QPoint(120, 120);
+        window.setVisualRegions({rect(0, 0, 200, 200)}); // as a drag's preview does
+        QCOMPARE(log->lastWritten & rules::kExTransparent, 0u);
+
+        QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(120, 120));
+        QTRY_COMPARE(log->lastWritten & rules::kExTransparent, rules::kExTransparent);
     }
 
     void otherMessagesGoToTheBase()
@@ -489,7 +624,9 @@ private slots:
                 recompute();
                 window.setInteractiveRegions(interactive);
                 break;
-            case 1: window.setVisualRegions(randomList()); break;
+            case 1:
+                window.setVisualRegions(randomList());
+                break;
             case 2:
                 if (rng.bounded(2) == 0) {
                     clickThrough = !clickThrough;
@@ -504,7 +641,8 @@ private slots:
             QCOMPARE(log->ops, kPolicyCalls);
             QCOMPARE(log->lastWritten & ~kPassThroughBits, other);
             const bool anyInteractive = !log->lastWrittenRegion.isEmpty();
-            QCOMPARE(bool(log->lastWritten & rules::kExTransparent), clickThrough || !anyInteractive);
+            QCOMPARE(bool(log->lastWritten & rules::kExTransparent),
+                     clickThrough || !anyInteractive);
 
             for (int probe = 0; probe < 20; ++probe) {
                 const QPoint native(rng.bounded(-10, 60), rng.bounded(-10, 60));
@@ -513,9 +651,8 @@ private slots:
                 for (int lx = -10; lx < 50 && !expected; ++lx)
                     for (int ly = -10; ly < 50 && !expected; ++ly)
                         expected = covered[std::size_t((lx + 10) * 60 + ly + 10)]
-                                   && native.x() + 1 > lx * 1.5
-                                   && native.x() < (lx + 1) * 1.5 && native.y() + 1 > ly * 1.5
-                                   && native.y() < (ly + 1) * 1.5;
+                                   && native.x() + 1 > lx * 1.5 && native.x() < (lx + 1) * 1.5
+                                   && native.y() + 1 > ly * 1.5 && native.y() < (ly + 1) * 1.5;
                 expected = expected && !clickThrough;
                 QCOMPARE(window.hitTest(native), expected ? qintptr(0) : qintptr(-1));
             }
