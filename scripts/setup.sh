@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, and only those that are missing.
-# Usage: scripts/setup.sh GROUP...   (groups: build, run, test)
+# Usage: scripts/setup.sh GROUP...   (groups: build, run, test, windows)
 # Silent when everything is already installed.
 set -euo pipefail
 
@@ -17,6 +17,10 @@ GROUP[run]="qt6-qpa-plugins qml6-module-qtquick qml6-module-qtquick-controls
 # ImageMagick for screenshots, mingw-w64 and Wine for the Windows realisation.
 GROUP[test]="qml6-module-qttest qt6-base-private-dev xvfb xauth xdotool x11-xserver-utils x11-utils imagemagick
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64"
+
+# The Windows program, cross-built: mingw-w64 with posix threads (as Qt for
+# Windows needs) and the shader tools Qt Quick's CMake package asks for.
+GROUP[windows]="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 qt6-shadertools-dev"
 
 missing=()
 for group in "$@"; do
