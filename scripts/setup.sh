@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, and only those that are missing.
-# Usage: scripts/setup.sh GROUP...   (groups: build, run, test, lint)
+# Usage: scripts/setup.sh GROUP...   (groups: build, run, test, lint, windows)
 # Silent when everything is already installed.
 set -euo pipefail
 
@@ -21,6 +21,10 @@ GROUP[test]="qml6-module-qttest qt6-base-private-dev xvfb xauth xdotool x11-xser
   xcompmgr g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64"
 # qmllint and clang-format for the lint step.
 GROUP[lint]="qt6-declarative-dev-tools clang-format"
+
+# The Windows program, cross-built: mingw-w64 with posix threads (as Qt for
+# Windows needs) and the shader tools Qt Quick's CMake package asks for.
+GROUP[windows]="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 qt6-shadertools-dev"
 
 missing=()
 for group in "$@"; do

@@ -1,7 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import QtQuick.Controls
+import QtQuick.Controls.Basic
 import QtQuick.Window
 
 // The caliper palette: buttons that create or clear calipers, the reference
@@ -216,8 +216,7 @@ Pane {
         target: root.Window.window
         ignoreUnknownSignals: true
         function onActiveChanged() {
-            const window = root.Window.window
-            if (window && !window.active)
+            if (!root.Window.active)
                 durationBox.popup.close()
         }
     }

@@ -3,6 +3,7 @@
 #include "overlay_input_rules.h"
 #include "overlay_platform.h"
 
+#include <QGuiApplication>
 #include <QPlatformSurfaceEvent>
 #include <QVariantMap>
 #include <cmath>
@@ -13,6 +14,10 @@ namespace {
 
 // Far beyond any desktop, far from the limits of int.
 constexpr qint64 kCoordinateLimit = qint64(1) << 24;
+
+// How often the pointer is looked at where the styles follow it: quick enough that
+// a click follows the pointer's arrival on a caliper, cheap enough to run always.
+constexpr int kPointerPollMs = 20;
 
 bool withinCoordinateRange(int begin, int length)
 {
@@ -34,6 +39,8 @@ NativeOverlayWindow::NativeOverlayWindow(std::unique_ptr<OverlayPlatform> platfo
       m_platform(platform ? std::move(platform) : createFallbackOverlayPlatform())
 {
     setColor(Qt::transparent);
+    m_pointerPoll.setInterval(kPointerPollMs);
+    connect(&m_pointerPoll, &QTimer::timeout, this, &NativeOverlayWindow::followPointer);
 }
 
 // The native styles stay as they are; the window is going away with them.
@@ -133,11 +140,56 @@ void NativeOverlayWindow::applyNativeInputPolicy()
     m_platform->setMask(*this, m_visualRegion);
     applyDrawnShape();
 
+    writeNativeInputStyles();
+}
+
+void NativeOverlayWindow::writeNativeInputStyles()
+{
     const bool passThrough = m_clickThrough || m_interactiveRegion.isEmpty();
     const std::uint64_t styles = m_platform->readInputStyles(*this);
-    m_platform->writeInputStyles(*this, rules::inputStylesFor(styles, passThrough),
-                                 m_interactiveRegion);
+    std::uint64_t written = rules::inputStylesFor(styles, passThrough);
+    if (m_platform->followsPointer()) {
+        m_pointerOver = !passThrough && pointerTakenHere();
+        written = rules::pointerFollowingStylesFor(styles, passThrough, m_pointerOver);
+        if (passThrough)
+            m_pointerPoll.stop();
+        else if (!m_pointerPoll.isActive())
+            m_pointerPoll.start();
+    }
+    m_platform->writeInputStyles(*this, written, m_interactiveRegion);
     m_platform->applyInputStyles(*this);
+}
+
+bool NativeOverlayWindow::takesMouseAt(QPoint screen)
+{
+    if (m_clickThrough)
+        return false;
+    // The position comes in native pixels, the region in logical units: the position
+    // takes the mouse when its native pixel overlaps an interactive rectangle.
+    const QPoint client = m_platform->screenToClient(*this, screen);
+    const qreal ratio = m_platform->devicePixelRatio(*this);
+    const rules::LogicalSpan xs = rules::logicalPixelsUnder(client.x(), ratio);
+    const rules::LogicalSpan ys = rules::logicalPixelsUnder(client.y(), ratio);
+    return m_interactiveRegion.intersects(
+        QRect(QPoint(xs.first, ys.first), QPoint(xs.last, ys.last)));
+}
+
+bool NativeOverlayWindow::pointerTakenHere()
+{
+    if (m_pointerOver && QGuiApplication::mouseButtons() != Qt::NoButton)
+        return true;
+    return takesMouseAt(m_platform->cursorPosition());
+}
+
+void NativeOverlayWindow::followPointer()
+{
+    m_followQueued = false;
+    if (!m_platform->nativeWindowExists(*this)) {
+        m_pointerPoll.stop();
+        return;
+    }
+    if (pointerTakenHere() != m_pointerOver)
+        writeNativeInputStyles();
 }
 
 bool NativeOverlayWindow::event(QEvent *e)
@@ -167,17 +219,13 @@ bool NativeOverlayWindow::nativeEvent(const QByteArray &eventType, void *message
     if (!message || !m_platform->isHitTestQuery(message))
         return QQuickWindow::nativeEvent(eventType, message, result);
 
-    if (!m_clickThrough) {
-        // The query comes in native pixels, the region in logical units: the position
-        // takes the mouse when its native pixel overlaps an interactive rectangle.
-        const QPoint client
-            = m_platform->screenToClient(*this, m_platform->hitTestPosition(message));
-        const qreal ratio = m_platform->devicePixelRatio(*this);
-        const rules::LogicalSpan xs = rules::logicalPixelsUnder(client.x(), ratio);
-        const rules::LogicalSpan ys = rules::logicalPixelsUnder(client.y(), ratio);
-        if (m_interactiveRegion.intersects(
-                QRect(QPoint(xs.first, ys.first), QPoint(xs.last, ys.last))))
-            return QQuickWindow::nativeEvent(eventType, message, result);
+    if (takesMouseAt(m_platform->hitTestPosition(message)))
+        return QQuickWindow::nativeEvent(eventType, message, result);
+    // The pointer left the interactive parts while the window took it: become
+    // transparent for the next query instead of waiting for the poll.
+    if (m_pointerOver && !m_followQueued && m_platform->followsPointer()) {
+        m_followQueued = true;
+        QMetaObject::invokeMethod(this, &NativeOverlayWindow::followPointer, Qt::QueuedConnection);
     }
     if (result)
         *result = rules::kHitTransparent;

@@ -7,6 +7,7 @@
 
 #include <QQuickWindow>
 #include <QRegion>
+#include <QTimer>
 #include <QVariantList>
 #include <memory>
 
@@ -63,6 +64,16 @@ protected:
 
 private:
     void applyDrawnShape();
+    // Reads, writes and applies the input styles of the current mode.
+    void writeNativeInputStyles();
+    // Whether the window takes a pointer at a screen position (native pixels).
+    bool takesMouseAt(QPoint screen);
+    // Whether the pointer is where the window takes it, or held by a press the
+    // window took (a drag may leave the interactive parts until release).
+    bool pointerTakenHere();
+    // On systems whose input styles follow the pointer: switches them when the
+    // pointer has come onto or left the interactive parts.
+    void followPointer();
 
     bool m_clickThrough = false;
     QVariantList m_interactiveList;
@@ -71,4 +82,8 @@ private:
     QRegion m_visualRegion;
     QVariantList m_drawnList;
     std::unique_ptr<OverlayPlatform> m_platform;
+    // Only where the styles follow the pointer: polls it while interactive parts exist.
+    QTimer m_pointerPoll;
+    bool m_pointerOver = false;
+    bool m_followQueued = false;
 };

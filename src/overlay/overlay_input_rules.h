@@ -15,6 +15,7 @@ namespace zrn::overlay {
 inline constexpr std::uint64_t kExTransparent = 0x00000020; // WS_EX_TRANSPARENT
 inline constexpr std::uint64_t kExToolWindow = 0x00000080;  // WS_EX_TOOLWINDOW
 inline constexpr std::uint64_t kExNoActivate = 0x08000000;  // WS_EX_NOACTIVATE
+inline constexpr std::uint64_t kExLayered = 0x00080000;     // WS_EX_LAYERED
 
 // Answer of a hit-test query that lets the input pass to the window below (HTTRANSPARENT).
 inline constexpr std::intptr_t kHitTransparent = -1;
@@ -25,6 +26,16 @@ constexpr std::uint64_t inputStylesFor(std::uint64_t current, bool passThrough)
     if (passThrough)
         return current | kExNoActivate | kExToolWindow | kExTransparent;
     return (current & ~kExTransparent) | kExNoActivate | kExToolWindow;
+}
+
+// The extended styles on a system whose hit test hands input to another program's
+// window only past a top-level window that is both layered and transparent
+// (Windows): the window is layered always, and transparent wherever the pointer
+// is not over a part that takes the mouse, as well as in pass-through mode.
+constexpr std::uint64_t pointerFollowingStylesFor(std::uint64_t current, bool passThrough,
+                                                  bool pointerOverInteractive)
+{
+    return inputStylesFor(current, passThrough || !pointerOverInteractive) | kExLayered;
 }
 
 // Inclusive range of whole logical pixels.

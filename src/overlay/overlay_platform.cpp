@@ -40,6 +40,16 @@ QPoint OverlayPlatform::hitTestPosition(const void *) const
     return {};
 }
 
+bool OverlayPlatform::followsPointer() const
+{
+    return false;
+}
+
+QPoint OverlayPlatform::cursorPosition() const
+{
+    return {};
+}
+
 QPoint OverlayPlatform::screenToClient(QWindow &window, QPoint screen) const
 {
     return window.mapFromGlobal(screen);

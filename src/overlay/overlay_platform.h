@@ -57,6 +57,14 @@ public:
     // The window has handled a pointer event and may show another cursor now; a
     // system that takes the pointer through a stand-in window shows it there too.
     virtual void pointerEventHandled(QWindow &window);
+    // Whether the input styles must follow the pointer: true where a hit-test answer
+    // passes input on only to windows of the same thread, never to another
+    // program's, so that the window has to be transparent to the system's hit
+    // testing wherever the pointer is not over an interactive part. By default
+    // the system decides from a shape and nothing follows the pointer.
+    virtual bool followsPointer() const;
+    // The pointer's screen position, native pixels.
+    virtual QPoint cursorPosition() const;
 
 protected:
     OverlayPlatform() = default;

@@ -43,9 +43,21 @@ public:
         return {p.x, p.y};
     }
 
+    // HTTRANSPARENT hands input on only to windows of this thread, so another
+    // program's window beneath gets it only while this one is layered and
+    // transparent: the styles follow the pointer.
+    bool followsPointer() const override { return true; }
+
+    QPoint cursorPosition() const override
+    {
+        const win32::ScreenPoint p = win32::cursorPosition();
+        return {p.x, p.y};
+    }
+
     QPoint screenToClient(QWindow &window, QPoint screen) const override
     {
-        const win32::ScreenPoint p = win32::screenToClient(hwndOf(window), {screen.x(), screen.y()});
+        const win32::ScreenPoint p
+            = win32::screenToClient(hwndOf(window), {screen.x(), screen.y()});
         return {p.x, p.y};
     }
 };

@@ -29,6 +29,8 @@ struct PlatformLog
     std::uint64_t styles = 0; // the window's current extended styles
     QPoint clientOrigin;      // where the client area starts on screen, native pixels
     qreal ratio = 1.0;
+    bool followsPointer = false; // as on Windows
+    QPoint cursor;               // the pointer, screen, native pixels
 };
 
 // A hit-test query as the stand-in understands it.
@@ -80,6 +82,8 @@ public:
         return screen - m_log->clientOrigin;
     }
     qreal devicePixelRatio(const QWindow &) const override { return m_log->ratio; }
+    bool followsPointer() const override { return m_log->followsPointer; }
+    QPoint cursorPosition() const override { return m_log->cursor; }
 
 private:
     std::shared_ptr<PlatformLog> m_log;
@@ -112,6 +116,11 @@ QVariantMap rect(const QVariant &x, const QVariant &y, const QVariant &w, const 
             {QStringLiteral("width"), w},
             {QStringLiteral("height"), h}};
 }
+
+constexpr std::uint64_t kFollowingBits = 0x080800A0; // the pass-through bits and WS_EX_LAYERED
+
+const QStringList kStyleCalls{QStringLiteral("read"), QStringLiteral("write"),
+                              QStringLiteral("apply")};
 
 const QStringList kPolicyCalls{QStringLiteral("mask"), QStringLiteral("drawn"),
                                QStringLiteral("read"), QStringLiteral("write"),
@@ -523,6 +532,115 @@ private slots:
 
         window.setClickThrough(true);
         QCOMPARE(window.hitTest(screen), qintptr(-1));
+    }
+
+    // Where the styles follow the pointer (Windows), the window is layered always
+    // and transparent wherever the pointer is not over an interactive part.
+    void pointerFollowing_data()
+    {
+        QTest::addColumn<bool>("clickThrough");
+        QTest::addColumn<QVariantList>("interactive");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QPoint>("cursor");
+        QTest::addColumn<bool>("transparent");
+
+        const QVariantList some{rect(10, 10, 20, 20)};
+        const QPoint on(115, 115), off(150, 150);
+        QTest::newRow("flag set, pointer on a part") << true << some << 1.0 << on << true;
+        QTest::newRow("nothing interactive") << false << QVariantList{} << 1.0 << on << true;
+        QTest::newRow("pointer on a part") << false << some << 1.0 << on << false;
+        QTest::newRow("pointer off the parts") << false << some << 1.0 << off << true;
+        QTest::newRow("pointer on the last pixel")
+            << false << some << 1.0 << QPoint(129, 129) << false;
+        QTest::newRow("pointer one pixel after")
+            << false << some << 1.0 << QPoint(130, 129) << true;
+        QTest::newRow("1.5: last native pixel")
+            << false << some << 1.5 << QPoint(144, 144) << false;
+        QTest::newRow("1.5: one after") << false << some << 1.5 << QPoint(145, 120) << true;
+    }
+
+    void pointerFollowing()
+    {
+        QFETCH(bool, clickThrough);
+        QFETCH(QVariantList, interactive);
+        QFETCH(qreal, ratio);
+        QFETCH(QPoint, cursor);
+        QFETCH(bool, transparent);
+
+        auto log = std::make_shared<PlatformLog>();
+        log->followsPointer = true;
+        log->clientOrigin = QPoint(100, 100);
+        log->ratio = ratio;
+        log->cursor = cursor;
+        TestWindow window(log);
+        window.create();
+        window.setVisualRegions({rect(0, 0, 100, 100)});
+        window.setInteractiveRegions(interactive);
+        window.setClickThrough(clickThrough);
+
+        QCOMPARE(log->ops.mid(log->ops.size() - 4), kPolicyCalls);
+        QCOMPARE(log->lastWritten,
+                 transparent ? kFollowingBits : kFollowingBits & ~rules::kExTransparent);
+        QCOMPARE(rules::pointerFollowingStylesFor(0, clickThrough || interactive.isEmpty(),
+                                                  !transparent),
+                 log->lastWritten);
+        // The hit test answers as before.
+        const qintptr inside = (clickThrough || interactive.isEmpty()) ? -1 : 0;
+        QCOMPARE(window.hitTest({115, 115}), inside);
+    }
+
+    // The pointer coming onto a caliper and leaving it again switches the styles,
+    // and only them: the mask stays as it is.
+    void pointerFollowingSwitches()
+    {
+        auto log = std::make_shared<PlatformLog>();
+        log->followsPointer = true;
+        log->cursor = QPoint(300, 300);
+        log->styles = 0x00000008; // topmost, kept
+        TestWindow window(log);
+        window.create();
+        window.setVisualRegions({rect(0, 0, 200, 200)});
+        window.setInteractiveRegions({rect(10, 10, 20, 20)});
+        QCOMPARE(log->lastWritten, kFollowingBits | 0x8);
+
+        log->ops.clear();
+        log->cursor = QPoint(20, 20);
+        QTRY_COMPARE(log->lastWritten, (kFollowingBits | 0x8) & ~rules::kExTransparent);
+        QCOMPARE(log->ops, kStyleCalls);
+
+        log->ops.clear();
+        log->cursor = QPoint(40, 20);
+        QTRY_COMPARE(log->lastWritten, kFollowingBits | 0x8);
+        QCOMPARE(log->ops, kStyleCalls);
+
+        // In pass-through mode the pointer changes nothing.
+        window.setInteractiveRegions({});
+        log->cursor = QPoint(20, 20);
+        window.setVisualRegions({rect(0, 0, 200, 200)});
+        QCOMPARE(log->lastWritten, kFollowingBits | 0x8);
+    }
+
+    // A press the window took holds the pointer until release, wherever a drag
+    // takes it meanwhile.
+    void pressHoldsThePointer()
+    {
+        auto log = std::make_shared<PlatformLog>();
+        log->followsPointer = true;
+        TestWindow window(log);
+        window.setGeometry(0, 0, 200, 200);
+        window.setInteractiveRegions({rect(10, 10, 20, 20)});
+        log->cursor = QPoint(20, 20);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(log->lastWritten & rules::kExTransparent, 0u);
+
+        QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(20, 20));
+        log->cursor = QPoint(120, 120);
+        window.setVisualRegions({rect(0, 0, 200, 200)}); // as a drag's preview does
+        QCOMPARE(log->lastWritten & rules::kExTransparent, 0u);
+
+        QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(120, 120));
+        QTRY_COMPARE(log->lastWritten & rules::kExTransparent, rules::kExTransparent);
     }
 
     void otherMessagesGoToTheBase()

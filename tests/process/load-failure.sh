@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
 # A main document that can't be created ends the program with exit code 1
-# before any window is shown. An unknown Qt Quick Controls style (Qt's own
-# setting, not the program's) makes the documents' Controls import fail.
+# before any window is shown. A broken copy of a QML module the documents
+# import, found first on Qt's own import path (QML_IMPORT_PATH, not a setting
+# of the program), makes that import fail.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 app=$1
 log=$(mktemp)
-trap 'rm -f "$log"; kill "$xev" 2>/dev/null || true' EXIT
+imports=$(mktemp -d)
+trap 'rm -rf "$log" "$imports"; kill "$xev" 2>/dev/null || true' EXIT
+
+# The Controls style the documents import, with a plugin that does not exist.
+mkdir -p "$imports/QtQuick/Controls/Basic"
+printf 'module QtQuick.Controls.Basic\nplugin zrnmissingstyleplugin\n' \
+    > "$imports/QtQuick/Controls/Basic/qmldir"
 
 # Record every top-level window mapped on this display from now on.
 stdbuf -oL xev -root -event substructure -event property > "$log" &
@@ -17,7 +24,7 @@ until grep -q _ZRN_PROBE "$log"; do
     timeout 1 tail --pid="$xev" -f /dev/null 2>/dev/null || true
 done
 
-QT_QUICK_CONTROLS_STYLE=NoSuchStyle "$app" > "$log.out" 2>&1 &
+QML_IMPORT_PATH="$imports" "$app" > "$log.out" 2>&1 &
 pid=$!
 wait_exit "$pid"
 kill "$xev"

@@ -1,5 +1,7 @@
 #include "overlay_win32.h"
 
+#include "overlay_input_rules.h"
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -10,6 +12,10 @@
 
 static_assert(zrn::overlay::win32::kGwlExStyle == GWL_EXSTYLE);
 static_assert(zrn::overlay::win32::kHitTestMessage == WM_NCHITTEST);
+static_assert(zrn::overlay::kExLayered == WS_EX_LAYERED);
+static_assert(zrn::overlay::kExTransparent == WS_EX_TRANSPARENT);
+static_assert(zrn::overlay::kExToolWindow == WS_EX_TOOLWINDOW);
+static_assert(zrn::overlay::kExNoActivate == WS_EX_NOACTIVATE);
 static_assert(zrn::overlay::win32::kApplyStyleFlags
               == (SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED));
 
@@ -55,6 +61,13 @@ ScreenPoint screenToClient(WindowHandle hwnd, ScreenPoint screen)
 {
     POINT point{screen.x, screen.y};
     ScreenToClient(toHwnd(hwnd), &point);
+    return {static_cast<int>(point.x), static_cast<int>(point.y)};
+}
+
+ScreenPoint cursorPosition()
+{
+    POINT point{};
+    GetCursorPos(&point);
     return {static_cast<int>(point.x), static_cast<int>(point.y)};
 }
 

@@ -15,9 +15,10 @@ struct ScreenPoint
     int y = 0;
 };
 
-inline constexpr int kGwlExStyle = -20;                 // GWL_EXSTYLE
-inline constexpr unsigned kApplyStyleFlags = 0x0037;    // NOSIZE|NOMOVE|NOZORDER|NOACTIVATE|FRAMECHANGED
-inline constexpr unsigned kHitTestMessage = 0x0084;     // WM_NCHITTEST
+inline constexpr int kGwlExStyle = -20; // GWL_EXSTYLE
+inline constexpr unsigned kApplyStyleFlags
+    = 0x0037; // NOSIZE|NOMOVE|NOZORDER|NOACTIVATE|FRAMECHANGED
+inline constexpr unsigned kHitTestMessage = 0x0084; // WM_NCHITTEST
 
 // GetWindowLongPtrW(hwnd, GWL_EXSTYLE).
 std::uint64_t readExtendedStyle(WindowHandle hwnd);
@@ -35,5 +36,7 @@ bool isHitTestQuery(const void *message);
 ScreenPoint hitTestPosition(const void *message);
 // ScreenToClient: screen position to the window's client area, both in native pixels.
 ScreenPoint screenToClient(WindowHandle hwnd, ScreenPoint screen);
+// GetCursorPos: the pointer's screen position, native pixels.
+ScreenPoint cursorPosition();
 
 } // namespace zrn::overlay::win32

@@ -10,10 +10,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
-
 #include <cstdint>
 #include <cstdio>
+#include <windows.h>
 
 namespace rules = zrn::overlay;
 namespace win32 = zrn::overlay::win32;
@@ -59,8 +58,8 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     msg.lParam = lParam;
     if (win32::isHitTestQuery(&msg)) {
         if (!g_state.clickThrough) {
-            const win32::ScreenPoint client =
-                win32::screenToClient(hwnd, win32::hitTestPosition(&msg));
+            const win32::ScreenPoint client
+                = win32::screenToClient(hwnd, win32::hitTestPosition(&msg));
             if (overlapsInteractive(rules::logicalPixelsUnder(client.x, g_state.ratio),
                                     rules::logicalPixelsUnder(client.y, g_state.ratio)))
                 return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -84,8 +83,8 @@ std::uint64_t exStyle(HWND hwnd)
 
 LRESULT hitTest(HWND hwnd, int x, int y)
 {
-    const LPARAM position =
-        MAKELPARAM(static_cast<WORD>(static_cast<std::int16_t>(x)), static_cast<WORD>(static_cast<std::int16_t>(y)));
+    const LPARAM position = MAKELPARAM(static_cast<WORD>(static_cast<std::int16_t>(x)),
+                                       static_cast<WORD>(static_cast<std::int16_t>(y)));
     return SendMessageW(hwnd, WM_NCHITTEST, 0, position);
 }
 
@@ -100,8 +99,8 @@ void testStyles()
     // Bits set at creation that the overlay must leave alone.
     HWND hwnd = makeWindow(100, 100, WS_EX_TOPMOST | WS_EX_ACCEPTFILES);
     check(hwnd != nullptr, "window created");
-    const std::uint64_t others = exStyle(hwnd)
-                                 & ~(rules::kExTransparent | rules::kExNoActivate | rules::kExToolWindow);
+    const std::uint64_t others
+        = exStyle(hwnd) & ~(rules::kExTransparent | rules::kExNoActivate | rules::kExToolWindow);
     check((others & (WS_EX_TOPMOST | WS_EX_ACCEPTFILES)) == (WS_EX_TOPMOST | WS_EX_ACCEPTFILES),
           "creation bits present");
 
@@ -126,7 +125,8 @@ void testStyles()
     check((s & others) == others, "interactive: other bits kept");
 
     applyMode(hwnd, true);
-    check((exStyle(hwnd) & rules::kExTransparent) != 0, "pass-through again: WS_EX_TRANSPARENT set");
+    check((exStyle(hwnd) & rules::kExTransparent) != 0,
+          "pass-through again: WS_EX_TRANSPARENT set");
 
     RECT after{};
     GetWindowRect(hwnd, &after);
@@ -145,7 +145,13 @@ void testPositionDecoding()
     check(!win32::isHitTestQuery(&msg), "WM_MOUSEMOVE is not");
     check(!win32::isHitTestQuery(nullptr), "no message is not");
 
-    struct Case { std::uint64_t lParam; int x; int y; const char *what; };
+    struct Case
+    {
+        std::uint64_t lParam;
+        int x;
+        int y;
+        const char *what;
+    };
     const Case cases[] = {
         {0x00C80064u, 100, 200, "lParam: positive x and y"},
         {0xFFFFFFFFu, -1, -1, "lParam: -1, -1"},
@@ -169,7 +175,7 @@ void testHitTest()
         int windowX, windowY;
         double ratio;
         bool clickThrough;
-        int x, y;  // screen position
+        int x, y; // screen position
         bool takesInput;
         const char *what;
     };
@@ -214,6 +220,62 @@ void testHitTest()
     g_state = HitTestState{};
 }
 
+// Where the styles follow the pointer, the system's own hit testing (which decides
+// for every program which window a click reaches) passes the overlay exactly while
+// the pointer is off its interactive parts; its window procedure is not asked.
+void testPointerFollowingStyles()
+{
+    HWND beneath
+        = CreateWindowExW(0, L"ZrnOverlayTest", L"beneath", WS_POPUP | WS_VISIBLE, 200, 200, 300,
+                          200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND overlay = makeWindow(150, 150, WS_EX_TOPMOST);
+    // Its window procedure takes every position: only the styles decide.
+    g_state.left = g_state.top = 0;
+    g_state.right = g_state.bottom = 1000;
+    const POINT inside{300, 300};
+    check(WindowFromPoint(inside) == overlay, "the overlay lies above the window beneath");
+
+    struct Case
+    {
+        bool passThrough;
+        bool pointerOver;
+        bool reachesBeneath;
+        const char *what;
+    };
+    const Case cases[] = {
+        {false, false, true, "interactive, pointer off the parts: hit testing passes the overlay"},
+        {false, true, false, "interactive, pointer on a part: the overlay takes it"},
+        {true, true, true, "pass-through, pointer on a part: hit testing passes the overlay"},
+        {true, false, true, "pass-through, pointer elsewhere: hit testing passes the overlay"},
+        {false, true, false, "back on a part: the overlay takes it again"},
+    };
+    for (const Case &c : cases) {
+        const std::uint64_t styles = win32::readExtendedStyle(overlay);
+        win32::writeExtendedStyle(
+            overlay, rules::pointerFollowingStylesFor(styles, c.passThrough, c.pointerOver));
+        win32::applyStyleChange(overlay);
+        const std::uint64_t now = exStyle(overlay);
+        check((now & WS_EX_LAYERED) != 0 && (now & WS_EX_TOPMOST) != 0
+                  && (now & WS_EX_NOACTIVATE) != 0 && (now & WS_EX_TOOLWINDOW) != 0,
+              "layered, and the other bits kept");
+        check(((now & WS_EX_TRANSPARENT) != 0) == c.reachesBeneath,
+              "transparent exactly as decided");
+        check((WindowFromPoint(inside) == beneath) == c.reachesBeneath, c.what);
+    }
+    DestroyWindow(overlay);
+    DestroyWindow(beneath);
+    g_state = HitTestState{};
+}
+
+void testCursorPosition()
+{
+    for (const win32::ScreenPoint p : {win32::ScreenPoint{123, 234}, win32::ScreenPoint{40, 700}}) {
+        SetCursorPos(p.x, p.y);
+        const win32::ScreenPoint read = win32::cursorPosition();
+        check(read.x == p.x && read.y == p.y, "cursor position read back");
+    }
+}
+
 } // namespace
 
 int main()
@@ -229,6 +291,8 @@ int main()
     testStyles();
     testPositionDecoding();
     testHitTest();
+    testPointerFollowingStyles();
+    testCursorPosition();
     std::printf("%d checks, %d failed\n", g_checks, g_failures);
     return g_failures == 0 ? 0 : 1;
 }

@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# The deployed Windows program under Wine, on the private X server of this test
+# (1920 x 1080), driven with xdotool and read back through what Windows itself
+# reports to a probe program of the test's own: the executable's subsystem,
+# exports and version block; where the panel and the overlay are, and the
+# overlay's extended styles; which clicks reach the probe's window beneath the
+# overlay; and the exit code when the panel's "×" is clicked.
+# Usage: windows-test.sh <deploy folder> <probe.exe> <artifacts folder>
+set -uo pipefail
+deploy=$1 probe=$2 artifacts=$3
+here=$(cd "$(dirname "$0")" && pwd)
+exe="$deploy/zrn-calipers.exe"
+objdump=x86_64-w64-mingw32-objdump
+work=$(mktemp -d)
+mkdir -p "$WINEPREFIX" "$artifacts"
+rm -f "$artifacts"/*.png
+
+failures=0
+pass() { echo "PASS: $*"; }
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+check() { # check <description> <command...>
+    local what=$1
+    shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+program_pid="" probe_pid=""
+cleanup() {
+    [[ -n $program_pid ]] && kill "$program_pid" 2> /dev/null
+    [[ -n $probe_pid ]] && kill "$probe_pid" 2> /dev/null
+    wineserver -k 2> /dev/null
+    wineserver -w 2> /dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+finish() {
+    import -window root "$artifacts/screen-end.png" 2> /dev/null
+    if ((failures)); then
+        echo "$failures check(s) failed; screenshots in $artifacts" >&2
+        [[ -s $work/program.log ]] && { echo "program output:" >&2; cat "$work/program.log" >&2; }
+        exit 1
+    fi
+    echo "all checks passed"
+    exit 0
+}
+
+# --- The executable as Windows sees it, before it runs ----------------------------
+
+headers=$("$objdump" -p "$exe")
+check "GUI subsystem (no console)" grep -Eq '^Subsystem\s+00000002\s+\(Windows GUI\)' <<< "$headers"
+exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<< "$headers" | sed -n 's/^\s*\[ *[0-9]*\] //p')
+check "export table holds exactly qml_register_types_ZRNCalipers (saw: ${exports//$'\n'/ })" \
+    test "$exports" = qml_register_types_ZRNCalipers
+check "export name zrn-calipers.exe" grep -Eq '^Name\s+[0-9a-f]+\s+zrn-calipers\.exe$' <<< "$headers"
+
+wine "$probe" version "$exe" 2> /dev/null | tr -d '\r' > "$work/version"
+check "version block: 3.2.0.0 and the seven strings" diff -u "$here/version.expected" "$work/version"
+
+# --- The running program ----------------------------------------------------------
+
+# wait_for <seconds> <command...>: polls until the command succeeds.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.2
+    done
+}
+
+# The program's visible top-level windows, as "x y w h exstyle title" lines.
+list_windows() {
+    wine "$probe" windows zrn-calipers.exe 2> /dev/null | tr -d '\r' \
+        | sed -n 's/^window \([-0-9]*\) \([-0-9]*\) \([0-9]*\) \([0-9]*\) exstyle=\(0x[0-9a-f]*\) title=\(.*\)$/\1 \2 \3 \4 \5 \6/p'
+}
+is_overlay() { # an overlay: a tool window that covers the display
+    local ex=$5
+    (((ex & 0x80) != 0)) && [[ "$1 $2 $3 $4" == "0 0 1920 1080" ]]
+}
+overlays() {
+    local line
+    while read -r line; do
+        # shellcheck disable=SC2086 # the fields of a line
+        is_overlay $line && echo "$line"
+    done < <(list_windows)
+}
+overlay_style() { overlays | head -n 1 | cut -d' ' -f5; }
+transparent_is() { # transparent_is yes|no: the overlay's WS_EX_TRANSPARENT
+    local ex
+    ex=$(overlay_style)
+    [[ -n $ex ]] || return 1
+    if [[ $1 == yes ]]; then (((ex & 0x20) != 0)); else (((ex & 0x20) == 0)); fi
+}
+# Moves the pointer, then waits until the overlay's styles agree (the pointer
+# over a caliper: it takes the mouse; elsewhere: transparent to hit testing).
+pointer_to() { # pointer_to x y yes|no
+    xdotool mousemove "$1" "$2"
+    wait_for 15 transparent_is "$3"
+}
+
+probe_log="$work/probe.log"
+probe_got() { grep -qx "press $1 $2 $3" "$probe_log"; } # probe_got left|right x y
+
+wine "$probe" window 0 0 1920 1080 > "$probe_log" 2> /dev/null &
+probe_pid=$!
+wait_for 60 grep -q ready "$probe_log" || { fail "the probe's window did not appear"; finish; }
+
+wine "$exe" > "$work/program.log" 2>&1 &
+program_pid=$!
+panel_line() { list_windows | grep -m1 ' ZRN Calipers$'; }
+wait_for 90 panel_line > /dev/null || { fail "no control panel appeared"; finish; }
+wait_for 30 test -n "$(overlays)" || { fail "no overlay appeared"; finish; }
+read -r px py pw ph _ < <(panel_line)
+
+# Part of the panel: the first display (the only one here), a third across,
+# centred vertically, 190 x 390.
+check "panel at 545,345 190x390 (saw $px,$py ${pw}x$ph)" test "$px $py $pw $ph" = "545 345 190 390"
+check "one overlay covers the display (saw: $(overlays | wc -l))" test "$(overlays | wc -l)" = 1
+ex=$(overlay_style)
+check "overlay carries WS_EX_NOACTIVATE and WS_EX_TOOLWINDOW ($ex)" \
+    test $((ex & 0x08000080)) = $((0x08000080))
+check "overlay is layered ($ex)" test $((ex & 0x00080000)) = $((0x00080000))
+check "without calipers the overlay is transparent to hit testing ($ex)" test $((ex & 0x20)) = 32
+import -window root -crop "${pw}x${ph}+${px}+${py}" "$artifacts/panel-windows.png" 2> /dev/null
+
+# Nothing on the overlay: a click anywhere reaches the probe beneath.
+xdotool mousemove 300 900 click 1
+check "a click on the empty overlay reaches the probe" wait_for 15 probe_got left 300 900
+
+# "Add Caliper" and "Add Rhythm": the first two palette buttons. The first caliper
+# spans x 910 to 1010 at y 480, the rhythm caliper 934 to 1034 at y 498, its
+# repeats every 100 pixels to the right.
+button_x=$((px + 95))
+add_caliper_y=$((py + 103)) add_rhythm_y=$((py + 140))
+xdotool mousemove $button_x $add_caliper_y click 1
+check "the pointer on the new caliper's line: the overlay takes the mouse" pointer_to 910 300 no
+check "the pointer off the calipers: transparent to hit testing again" pointer_to 300 900 yes
+xdotool mousemove $button_x $add_rhythm_y click 1
+check "the pointer on the rhythm caliper's line: the overlay takes the mouse" pointer_to 934 300 no
+import -window root "$artifacts/screen-calipers.png" 2> /dev/null
+
+# Clicks in order: on a line (kept), on a label, on a rhythm repeat and on an
+# empty part (all three passed on). Presses reach the probe in order, so once the
+# last one is there any earlier one that passed would be there too.
+: > "$probe_log.mark"
+pointer_to 910 300 no && xdotool click 1
+pointer_to 1023 492 yes && xdotool click 1
+pointer_to 1334 498 yes && xdotool click 1
+pointer_to 300 900 yes && xdotool click 1
+wait_for 15 probe_got left 300 900
+check "a click on a caliper's label reaches the probe" probe_got left 1023 492
+check "a click on a rhythm caliper's repeat reaches the probe" probe_got left 1334 498
+check "a click on a caliper's line does not reach the probe" test "$(grep -c 'press left 910 300' "$probe_log")" = 0
+
+# Dragging the first caliper's right handle from x 1010 to 1110 moves its line.
+if pointer_to 1010 300 no; then
+    xdotool mousedown 1 mousemove 1030 300 mousemove 1070 310 mousemove 1110 330 mouseup 1
+    check "after the drag the moved line takes the mouse at x 1110" pointer_to 1110 300 no
+    check "and the old place at x 1010 lets it through" pointer_to 1010 300 yes
+    xdotool click 1
+    check "a click where the line was reaches the probe" wait_for 15 probe_got left 1010 300
+else
+    fail "the pointer on the first caliper's right line: the overlay did not take the mouse"
+fi
+import -window root "$artifacts/screen-dragged.png" 2> /dev/null
+
+# Closing the panel with "×" ends the process with exit code 0.
+read -r px py _ < <(panel_line)
+xdotool mousemove $((px + 190 - 19)) $((py + 20)) click 1
+deadline=$((SECONDS + 30))
+while kill -0 "$program_pid" 2> /dev/null && ((SECONDS < deadline)); do sleep 0.2; done
+if kill -0 "$program_pid" 2> /dev/null; then
+    fail "the program did not end after the panel's close button"
+else
+    wait "$program_pid"
+    code=$?
+    program_pid=""
+    check "closing the panel ends the program with exit code 0 (saw $code)" test "$code" = 0
+fi
+finish
