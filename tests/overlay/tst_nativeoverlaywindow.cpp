@@ -578,7 +578,7 @@ private slots:
         window.setInteractiveRegions(interactive);
         window.setClickThrough(clickThrough);
 
-        QCOMPARE(log->ops.mid(log->ops.size() - 4), kPolicyCalls);
+        QCOMPARE(log->ops.mid(log->ops.size() - kPolicyCalls.size()), kPolicyCalls);
         QCOMPARE(log->lastWritten,
                  transparent ? kFollowingBits : kFollowingBits & ~rules::kExTransparent);
         QCOMPARE(rules::pointerFollowingStylesFor(0, clickThrough || interactive.isEmpty(),
