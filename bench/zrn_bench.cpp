@@ -29,12 +29,11 @@
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QRandomGenerator>
-#include <QScreen>
 #include <QSGRendererInterface>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QtQml/qqml.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -225,7 +224,10 @@ int benchHitTest()
             const std::uint64_t allocs = zrn::bench::allocationCount() - allocsBefore;
             const Stats s = stats(perQuery);
             row(QStringLiteral("Hit-test decision"),
-                QStringLiteral("%1 caliper%2, ratio %3").arg(count).arg(count == 1 ? "" : "s").arg(ratio),
+                QStringLiteral("%1 caliper%2, ratio %3")
+                    .arg(count)
+                    .arg(count == 1 ? "" : "s")
+                    .arg(ratio),
                 ms(s.median), ms(s.p95),
                 QStringLiteral("%1 allocations in %2 queries; %3 % taken")
                     .arg(allocs)
@@ -235,7 +237,8 @@ int benchHitTest()
     }
 #else
     row(QStringLiteral("Hit-test decision"), QStringLiteral("—"), QStringLiteral("n/a"),
-        QStringLiteral("n/a"), QStringLiteral("the overlay window's platform layer is not built yet"));
+        QStringLiteral("n/a"),
+        QStringLiteral("the overlay window's platform layer is not built yet"));
 #endif
     return 0;
 }
@@ -279,8 +282,8 @@ QString openGlRenderer()
     surface.create();
     if (!context.makeCurrent(&surface))
         return {};
-    const auto *name = reinterpret_cast<const char *>(
-        context.functions()->glGetString(GL_RENDERER));
+    const auto *name
+        = reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
     const QString result = name ? QString::fromLatin1(name) : QString();
     context.doneCurrent();
     return result;
@@ -296,19 +299,20 @@ int benchFrames(int width, int height)
     for (int count : {1, 10, 50}) {
         OverlayController controller;
         addCalipers(controller, count, width, height);
-        const QVariantMap display{{QStringLiteral("stableId"), kDisplayId},
-                                  {QStringLiteral("name"), QStringLiteral("bench")},
-                                  {QStringLiteral("x"), 0},
-                                  {QStringLiteral("y"), 0},
-                                  {QStringLiteral("width"), width},
-                                  {QStringLiteral("height"), height},
-                                  {QStringLiteral("logicalDpi"), 96.0},
-                                  {QStringLiteral("devicePixelRatio"), 1.0},
-                                  {QStringLiteral("screen"),
-                                   QVariant::fromValue(QGuiApplication::primaryScreen())}};
+        const QVariantMap display{
+            {QStringLiteral("stableId"), kDisplayId},
+            {QStringLiteral("name"), QStringLiteral("bench")},
+            {QStringLiteral("x"), 0},
+            {QStringLiteral("y"), 0},
+            {QStringLiteral("width"), width},
+            {QStringLiteral("height"), height},
+            {QStringLiteral("logicalDpi"), 96.0},
+            {QStringLiteral("devicePixelRatio"), 1.0},
+            {QStringLiteral("screen"), QVariant::fromValue(QGuiApplication::primaryScreen())}};
         std::unique_ptr<QObject> object(component.createWithInitialProperties(
             {{QStringLiteral("displayInfo"), display},
-             {QStringLiteral("controller"), QVariant::fromValue(static_cast<QObject *>(&controller))},
+             {QStringLiteral("controller"),
+              QVariant::fromValue(static_cast<QObject *>(&controller))},
              {QStringLiteral("qtcMode"), QStringLiteral("rate")},
              {QStringLiteral("qtcValue"), QString()}}));
         auto *window = qobject_cast<QQuickWindow *>(object.get());
@@ -372,7 +376,11 @@ int benchFrames(int width, int height)
         send(QEvent::MouseButtonRelease, handle, Qt::LeftButton, Qt::NoButton);
         const Stats s = stats(costs);
         row(QStringLiteral("Drag frame (move → frame swapped)"),
-            QStringLiteral("%1, %2 caliper%3, %4").arg(size).arg(count).arg(count == 1 ? "" : "s").arg(api),
+            QStringLiteral("%1, %2 caliper%3, %4")
+                .arg(size)
+                .arg(count)
+                .arg(count == 1 ? "" : "s")
+                .arg(api),
             ms(s.median), ms(s.p95),
             missed ? QStringLiteral("%1 moves without a frame").arg(missed) : QString());
         window->close();
@@ -396,7 +404,7 @@ qint64 residentKiB(qint64 pid)
 bool near(QRgb c, QRgb want)
 {
     return std::abs(qRed(c) - qRed(want)) <= 6 && std::abs(qGreen(c) - qGreen(want)) <= 6
-        && std::abs(qBlue(c) - qBlue(want)) <= 6;
+           && std::abs(qBlue(c) - qBlue(want)) <= 6;
 }
 
 int benchStartup()
@@ -434,7 +442,8 @@ int benchStartup()
                     panel = w;
             if (panel) {
                 // The header's fill, clear of the title and the buttons.
-                const QImage px = x.grab(QRect(panel->geometry.topLeft() + QPoint(100, 4), QSize(1, 1)));
+                const QImage px
+                    = x.grab(QRect(panel->geometry.topLeft() + QPoint(100, 4), QSize(1, 1)));
                 drawn = !px.isNull() && near(px.pixel(0, 0), qRgb(0xe8, 0xf0, 0xed));
             }
             if (!drawn)
@@ -472,8 +481,8 @@ int benchStartup()
         }
     }
     const Stats s = stats(startups);
-    row(QStringLiteral("Start-up to first panel frame"),
-        QStringLiteral("%1 runs, xcb").arg(kRuns), ms(s.median), ms(s.p95));
+    row(QStringLiteral("Start-up to first panel frame"), QStringLiteral("%1 runs, xcb").arg(kRuns),
+        ms(s.median), ms(s.p95));
     const Stats r = stats(rssStart);
     row(QStringLiteral("Resident memory"), QStringLiteral("after start-up"),
         QStringLiteral("%1 MiB").arg(r.median / 1024, 0, 'f', 1), QStringLiteral("—"));
