@@ -31,7 +31,8 @@ zrn_configure "$build" -DCMAKE_BUILD_TYPE=Release -DZRN_WERROR=ON -DZRN_BUILD_TE
 zrn_build "$build" --target zrn-calipers
 
 deploy="$build/deploy"
-exe="$build/app/zrn-calipers.exe"
+# Qt gathers the executables of a Windows build at the top of the build folder.
+exe="$build/zrn-calipers.exe"
 # Laid out again only when the executable or this script changed since the last time.
 if [[ -f $deploy/zrn-calipers.exe && ! $exe -nt $deploy/zrn-calipers.exe
       && ! ${BASH_SOURCE[0]} -nt $deploy/zrn-calipers.exe ]]; then

@@ -5,7 +5,8 @@
 //                             every button press it receives, after "ready"
 //   probe windows EXE         prints the visible top-level windows of the running
 //                             processes named EXE, one line each:
-//                             "window <x> <y> <w> <h> exstyle=0x<bits> title=<text>"
+//                             "window <x> <y> <w> <h> exstyle=0x<bits>
+//                             region=<left>,<top>,<right>,<bottom>|none title=<text>"
 //   probe version FILE        prints the version block of FILE: the fixed file and
 //                             product versions and the seven strings of "040904b0"
 // Every line goes to standard output at once, so the test reads it as it comes.
@@ -13,9 +14,13 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// windows.h first: the headers after it build on its types.
+// clang-format off
 #include <windows.h>
-
+#include <fcntl.h>
+#include <io.h>
 #include <tlhelp32.h>
+// clang-format on
 
 #include <cstdio>
 #include <cstdlib>
@@ -61,11 +66,20 @@ LRESULT CALLBACK probeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 {
     const char *button = nullptr;
     switch (message) {
-    case WM_LBUTTONDOWN: button = "left"; break;
-    case WM_RBUTTONDOWN: button = "right"; break;
-    case WM_MBUTTONDOWN: button = "middle"; break;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    default: return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_LBUTTONDOWN:
+        button = "left";
+        break;
+    case WM_RBUTTONDOWN:
+        button = "right";
+        break;
+    case WM_MBUTTONDOWN:
+        button = "middle";
+        break;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     ClientToScreen(hwnd, &p);
@@ -105,7 +119,8 @@ std::vector<DWORD> processesNamed(const std::wstring &exe)
         return ids;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
         if (_wcsicmp(entry.szExeFile, exe.c_str()) == 0)
             ids.push_back(entry.th32ProcessID);
     }
@@ -133,8 +148,14 @@ BOOL CALLBACK listWindow(HWND hwnd, LPARAM context)
     wchar_t title[256] = {};
     GetWindowTextW(hwnd, title, 256);
     const auto exStyle = static_cast<unsigned long long>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
-    line("window %ld %ld %ld %ld exstyle=0x%08llx title=%s", r.left, r.top, r.right - r.left,
-         r.bottom - r.top, exStyle, utf8(title).c_str());
+    // The window region's bounding box, window coordinates ("none": no region).
+    RECT box{};
+    char region[64] = "none";
+    if (GetWindowRgnBox(hwnd, &box) != ERROR)
+        std::snprintf(region, sizeof region, "%ld,%ld,%ld,%ld", box.left, box.top, box.right,
+                      box.bottom);
+    line("window %ld %ld %ld %ld exstyle=0x%08llx region=%s title=%s", r.left, r.top,
+         r.right - r.left, r.bottom - r.top, exStyle, region, utf8(title).c_str());
     return TRUE;
 }
 
@@ -190,6 +211,8 @@ int printVersion(const char *file)
 
 int main(int argc, char **argv)
 {
+    // Lines end in "\n" alone, as the test on the other side expects.
+    _setmode(_fileno(stdout), _O_BINARY);
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "window" && argc == 6)
         return runWindow(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),

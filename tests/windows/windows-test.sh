@@ -52,9 +52,11 @@ finish() {
 
 headers=$("$objdump" -p "$exe")
 check "GUI subsystem (no console)" grep -Eq '^Subsystem\s+00000002\s+\(Windows GUI\)' <<< "$headers"
-exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<< "$headers" | sed -n 's/^\s*\[ *[0-9]*\] //p')
-check "export table holds exactly qml_register_types_ZRNCalipers (saw: ${exports//$'\n'/ })" \
-    test "$exports" = qml_register_types_ZRNCalipers
+# The names as the compiler decorated them (a C++ function), read back undecorated.
+exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<< "$headers" \
+    | sed -n 's/^\s*\[ *[0-9]*\] //p' | x86_64-w64-mingw32-c++filt)
+check "export table holds exactly qml_register_types_ZRNCalipers() (saw: ${exports//$'\n'/ })" \
+    test "$exports" = "qml_register_types_ZRNCalipers()"
 check "export name zrn-calipers.exe" grep -Eq '^Name\s+[0-9a-f]+\s+zrn-calipers\.exe$' <<< "$headers"
 
 wine "$probe" version "$exe" 2> /dev/null | tr -d '\r' > "$work/version"
@@ -72,10 +74,10 @@ wait_for() {
     done
 }
 
-# The program's visible top-level windows, as "x y w h exstyle title" lines.
+# The program's visible top-level windows, as "x y w h exstyle region title" lines.
 list_windows() {
     wine "$probe" windows zrn-calipers.exe 2> /dev/null | tr -d '\r' \
-        | sed -n 's/^window \([-0-9]*\) \([-0-9]*\) \([0-9]*\) \([0-9]*\) exstyle=\(0x[0-9a-f]*\) title=\(.*\)$/\1 \2 \3 \4 \5 \6/p'
+        | sed -n 's/^window \([-0-9]*\) \([-0-9]*\) \([0-9]*\) \([0-9]*\) exstyle=\(0x[0-9a-f]*\) region=\([-0-9,a-z]*\) title=\(.*\)$/\1 \2 \3 \4 \5 \6 \7/p'
 }
 is_overlay() { # an overlay: a tool window that covers the display
     local ex=$5
@@ -109,9 +111,20 @@ wine "$probe" window 0 0 1920 1080 > "$probe_log" 2> /dev/null &
 probe_pid=$!
 wait_for 60 grep -q ready "$probe_log" || { fail "the probe's window did not appear"; finish; }
 
-wine "$exe" > "$work/program.log" 2>&1 &
+# Qt Quick's basic render loop: under Wine the threaded one never finishes tearing
+# a window down (the GUI thread hides it while the render thread waits for it),
+# so the process would not end after its last window closed.
+QSG_RENDER_LOOP=basic wine "$exe" > "$work/program.log" 2>&1 &
 program_pid=$!
-panel_line() { list_windows | grep -m1 ' ZRN Calipers$'; }
+panel_line() { # the panel: titled like every window of the program, but no tool window
+    local line
+    while read -r line; do
+        # shellcheck disable=SC2086 # the fields of a line
+        set -- $line
+        (((${5} & 0x80) == 0)) && [[ $line == *" ZRN Calipers" ]] && { echo "$line"; return 0; }
+    done < <(list_windows)
+    return 1
+}
 wait_for 90 panel_line > /dev/null || { fail "no control panel appeared"; finish; }
 wait_for 30 test -n "$(overlays)" || { fail "no overlay appeared"; finish; }
 read -r px py pw ph _ < <(panel_line)
@@ -157,8 +170,15 @@ check "a click on a rhythm caliper's repeat reaches the probe" probe_got left 13
 check "a click on a caliper's line does not reach the probe" test "$(grep -c 'press left 910 300' "$probe_log")" = 0
 
 # Dragging the first caliper's right handle from x 1010 to 1110 moves its line.
+# While a drag runs the overlay shows its whole window (its window region): the
+# press has been taken when the region grows, the release when it shrinks again.
+overlay_region_whole() { [[ $(overlays | head -n 1 | cut -d' ' -f6) == 0,0,1920,1080 ]]; }
+overlay_region_parts() { ! overlay_region_whole; }
 if pointer_to 1010 300 no; then
-    xdotool mousedown 1 mousemove 1030 300 mousemove 1070 310 mousemove 1110 330 mouseup 1
+    xdotool mousedown 1
+    wait_for 15 overlay_region_whole || fail "the press on the handle started no drag"
+    xdotool mousemove 1030 300 mousemove 1070 310 mousemove 1110 330 mouseup 1
+    wait_for 15 overlay_region_parts || fail "the drag did not end with the release"
     check "after the drag the moved line takes the mouse at x 1110" pointer_to 1110 300 no
     check "and the old place at x 1010 lets it through" pointer_to 1010 300 yes
     xdotool click 1
