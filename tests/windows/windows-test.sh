@@ -129,7 +129,7 @@ wait_for 90 panel_line > /dev/null || { fail "no control panel appeared"; finish
 wait_for 30 test -n "$(overlays)" || { fail "no overlay appeared"; finish; }
 read -r px py pw ph _ < <(panel_line)
 
-# Part of the panel: the first display (the only one here), a third across,
+# Where the panel goes: the first display (the only one here), a third across,
 # centred vertically, 190 x 390.
 check "panel at 545,345 190x390 (saw $px,$py ${pw}x$ph)" test "$px $py $pw $ph" = "545 345 190 390"
 check "one overlay covers the display (saw: $(overlays | wc -l))" test "$(overlays | wc -l)" = 1
