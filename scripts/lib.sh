@@ -18,3 +18,11 @@ zrn_build() {
         return 1
     fi
 }
+
+# Qt for Windows, where scripts/windows.sh and CI look for it (a fixed path: its
+# CMake packages name it).
+zrn_qt_windows=/opt/qt-mingw
+# zrn_qt_windows_installed: whether Qt for Windows is complete there.
+zrn_qt_windows_installed() {
+    [[ -f $zrn_qt_windows/lib/cmake/Qt6QuickControls2/Qt6QuickControls2Config.cmake ]]
+}

@@ -9,14 +9,14 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${ZRN_WINDOWS_BUILD_DIR:-$root/build-windows}"
 qt_windows_dir="${ZRN_WINDOWS_QT_DIR:-$root/../shared/windows-qt}"
-qt=/opt/qt-mingw
 host_qt_tools=/usr/lib/qt6/libexec
 mingw=x86_64-w64-mingw32
 
 source "$root/scripts/lib.sh"
+qt=$zrn_qt_windows
 
 "$root/scripts/setup.sh" build windows
-if [[ ! -f $qt/lib/cmake/Qt6QuickControls2/Qt6QuickControls2Config.cmake ]]; then
+if ! zrn_qt_windows_installed; then
     if [[ ! -x $qt_windows_dir/build.sh ]]; then
         echo "windows.sh: Qt for Windows is not in $qt, and $qt_windows_dir/build.sh" \
              "that makes it is missing (set ZRN_WINDOWS_QT_DIR)" >&2

@@ -285,9 +285,9 @@ NativeOverlayWindow {
     // repaints the same calipers. `fresh` computes every caliper anew.
     function repaint(fresh) {
         const calipers = shownCalipers(fresh === true ? [] : shown)
-        let drawn = []
+        const drawn = []
         for (let i = 0; i < calipers.length; ++i)
-            drawn = drawn.concat(calipers[i].drawn)
+            drawn.push(...calipers[i].drawn)
         shown = calipers
         drawnRegions = drawn
         surface.requestPaint()

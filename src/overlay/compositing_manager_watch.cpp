@@ -1,5 +1,7 @@
 #include "compositing_manager_watch.h"
 
+#include "xcb_reply.h"
+
 #include <QCoreApplication>
 #include <cstdlib>
 #include <cstring>
@@ -8,17 +10,6 @@
 #include <xcb/xfixes.h>
 
 namespace {
-
-template <typename T> struct Reply
-{
-    T *data = nullptr;
-    explicit Reply(T *reply) : data(reply) {}
-    ~Reply() { std::free(data); }
-    Reply(const Reply &) = delete;
-    Reply &operator=(const Reply &) = delete;
-    T *operator->() const { return data; }
-    explicit operator bool() const { return data != nullptr; }
-};
 
 // The number of the X screen whose root window is `root`, or -1.
 int screenNumberOf(xcb_connection_t *connection, xcb_window_t root)
@@ -44,7 +35,7 @@ CompositingManagerWatch::create(xcb_connection_t *connection, std::uint32_t root
     if (screen < 0 || !xfixes || !xfixes->present)
         return nullptr;
     // XFixes answers only clients that announced the version they speak.
-    Reply<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
+    const auto version = xcbReply(xcb_xfixes_query_version_reply(
         connection,
         xcb_xfixes_query_version(connection, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION),
         nullptr));
@@ -52,7 +43,7 @@ CompositingManagerWatch::create(xcb_connection_t *connection, std::uint32_t root
         return nullptr;
 
     const std::string name = "_NET_WM_CM_S" + std::to_string(screen);
-    Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(
+    const auto atom = xcbReply(xcb_intern_atom_reply(
         connection,
         xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
         nullptr));
@@ -65,7 +56,7 @@ CompositingManagerWatch::create(xcb_connection_t *connection, std::uint32_t root
                                       XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER
                                           | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY
                                           | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
-    Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+    const auto owner = xcbReply(xcb_get_selection_owner_reply(
         connection, xcb_get_selection_owner(connection, atom->atom), nullptr));
     const bool active = owner && owner->owner != XCB_NONE;
 

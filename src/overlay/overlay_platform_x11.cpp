@@ -26,6 +26,7 @@
 #if QT_CONFIG(xcb)
 
 #include "compositing_manager_watch.h"
+#include "xcb_reply.h"
 
 #include <QAbstractNativeEventFilter>
 #include <algorithm>
@@ -46,13 +47,6 @@ xcb_connection_t *x11Connection()
     const auto *x11
         = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
-}
-
-template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
-
-template <typename T> Reply<T> reply(T *r)
-{
-    return Reply<T>(r, &std::free);
 }
 
 // A native span as the 16-bit position and extent of the X protocol.
@@ -253,7 +247,7 @@ private:
         if (!m_watchTried) {
             m_watchTried = true;
             m_window = &window;
-            auto geometry = reply(xcb_get_geometry_reply(
+            auto geometry = xcbReply(xcb_get_geometry_reply(
                 connection, xcb_get_geometry(connection, static_cast<xcb_window_t>(window.winId())),
                 nullptr));
             if (geometry) {
@@ -327,9 +321,9 @@ private:
         if (m_standIn == XCB_NONE && !createStandIn(connection))
             return;
         const xcb_window_t sibling = topLevelOf(connection, m_overlay);
-        auto geometry = reply(
+        auto geometry = xcbReply(
             xcb_get_geometry_reply(connection, xcb_get_geometry(connection, m_overlay), nullptr));
-        auto origin = reply(xcb_translate_coordinates_reply(
+        auto origin = xcbReply(xcb_translate_coordinates_reply(
             connection, xcb_translate_coordinates(connection, m_overlay, m_root, 0, 0), nullptr));
         if (sibling == XCB_NONE || !geometry || !origin)
             return;
@@ -372,7 +366,7 @@ private:
     xcb_window_t topLevelOf(xcb_connection_t *connection, xcb_window_t window) const
     {
         for (int depth = 0; depth < 16; ++depth) {
-            auto tree = reply(
+            auto tree = xcbReply(
                 xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
             if (!tree)
                 return XCB_NONE;
