@@ -17,13 +17,15 @@ NativeObjects::NativeObjects()
                      &m_overlayController, &OverlayController::handleDisplayInvalidated);
     QObject::connect(&m_displayTopology, &DisplayTopologyAdapter::displayRemoved,
                      &m_overlayController, &OverlayController::handleDisplayInvalidated);
-    // A display that shrank or changed scale keeps every caliper on it within reach.
+    // A display that shrank or changed scale keeps every caliper on it within reach,
+    // also one plugged in again at another size: its calipers are there again.
+    const auto keepInside = [this](const QString &stableId) { this->keepInside(stableId); };
     QObject::connect(&m_displayTopology, &DisplayTopologyAdapter::displayGeometryChanged,
-                     &m_overlayController,
-                     [this](const QString &stableId) { keepInside(stableId); });
+                     &m_overlayController, keepInside);
     QObject::connect(&m_displayTopology, &DisplayTopologyAdapter::displayScaleChanged,
-                     &m_overlayController,
-                     [this](const QString &stableId) { keepInside(stableId); });
+                     &m_overlayController, keepInside);
+    QObject::connect(&m_displayTopology, &DisplayTopologyAdapter::displayAdded,
+                     &m_overlayController, keepInside);
 }
 
 void NativeObjects::keepInside(const QString &stableId)

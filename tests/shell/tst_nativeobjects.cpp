@@ -121,26 +121,25 @@ void TestNativeObjects::displayChangeDropsItsReference()
 
 void TestNativeObjects::displayChangeKeepsCalipersInside_data()
 {
+    QTest::addColumn<bool>("unplugFirst");
     QTest::addColumn<QJsonArray>("screensAfter");
     QTest::addColumn<double>("rightStartX"); // of the caliper drawn at 1000..1200 on Right
 
     const QJsonObject left = kTwoScreens.at(0).toObject();
-    QTest::newRow("narrower") << QJsonArray{left,
-                                            screenConfig(QStringLiteral("Right"), 1920, 800, 96)}
-                              << 600.0;
-    QTest::newRow("rescaled to 1.5")
-        << QJsonArray{left, screenConfig(QStringLiteral("Right"), 1920, 1280, 144)}
-        << 853.0 - 200.0; // 1280 / 1.5, in whole logical pixels
-    QTest::newRow("moved only") << QJsonArray{left,
-                                              screenConfig(QStringLiteral("Right"), 2200, 1280, 96)}
-                                << 1000.0;
-    QTest::newRow("wider") << QJsonArray{left,
-                                         screenConfig(QStringLiteral("Right"), 1920, 1600, 96)}
-                           << 1000.0;
+    const auto right = [&left](int x, int width, int dpi) {
+        return QJsonArray{left, screenConfig(QStringLiteral("Right"), x, width, dpi)};
+    };
+    QTest::newRow("narrower") << false << right(1920, 800, 96) << 600.0;
+    QTest::newRow("plugged in again narrower") << true << right(1920, 800, 96) << 600.0;
+    // 1280 / 1.5, in whole logical pixels
+    QTest::newRow("rescaled to 1.5") << false << right(1920, 1280, 144) << 853.0 - 200.0;
+    QTest::newRow("moved only") << false << right(2200, 1280, 96) << 1000.0;
+    QTest::newRow("wider") << false << right(1920, 1600, 96) << 1000.0;
 }
 
 void TestNativeObjects::displayChangeKeepsCalipersInside()
 {
+    QFETCH(bool, unplugFirst);
     QFETCH(QJsonArray, screensAfter);
     QFETCH(double, rightStartX);
 
@@ -157,6 +156,8 @@ void TestNativeObjects::displayChangeKeepsCalipersInside()
     const quint64 onLeft = addOn(QStringLiteral("Left"));
     QVERIFY(onRight != 0 && onLeft != 0);
 
+    if (unplugFirst)
+        QVERIFY(applyEmulatedScreens(QJsonArray{kTwoScreens.at(0)}));
     QVERIFY(applyEmulatedScreens(screensAfter));
 
     QHash<quint64, QVariantMap> rows;
