@@ -78,6 +78,8 @@ void NativeOverlayWindow::setDrawnRegions(const QVariantList &list)
 
 void NativeOverlayWindow::applyDrawnShape()
 {
+    if (!m_platform->usesDrawnShape())
+        return;
     m_platform->setDrawnShape(
         *this, nativeRectsFromList(m_drawnList, m_platform->devicePixelRatio(*this)));
 }

@@ -23,6 +23,11 @@ bool OverlayPlatform::nativeWindowExists(const QWindow &window) const
 
 void OverlayPlatform::setDrawnShape(QWindow &, const QList<QRect> &) {}
 
+bool OverlayPlatform::usesDrawnShape() const
+{
+    return false;
+}
+
 void OverlayPlatform::pointerEventHandled(QWindow &) {}
 
 qreal OverlayPlatform::devicePixelRatio(const QWindow &window) const

@@ -33,6 +33,9 @@ public:
     // manager) shows only their union instead of the mask, and nothing at all
     // when there are none. By default ignored.
     virtual void setDrawnShape(QWindow &window, const QList<QRect> &nativeRects);
+    // Whether setDrawnShape does anything here; where not, the window spares
+    // itself the conversion at every drag move. By default not.
+    virtual bool usesDrawnShape() const;
 
     // The extended style bits (see overlay_input_rules.h), read and written back changed.
     // `interactive` is the region that takes the mouse while kExTransparent is clear;

@@ -122,6 +122,9 @@ public:
         applyShape(window);
     }
 
+    // Kept under a compositing manager too, for the moment it ends.
+    bool usesDrawnShape() const override { return true; }
+
     void setDrawnShape(QWindow &window, const QList<QRect> &nativeRects) override
     {
         m_drawn = nativeRects;

@@ -50,6 +50,8 @@ public:
         m_log->ops << QStringLiteral("mask");
         m_log->lastMask = region;
     }
+    bool usesDrawnShape() const override { return true; }
+
     void setDrawnShape(QWindow &, const QList<QRect> &nativeRects) override
     {
         m_log->ops << QStringLiteral("drawn");
