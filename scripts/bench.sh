@@ -20,7 +20,7 @@ export LC_ALL=C.UTF-8
 # Frames are rendered as soon as they are asked for, not on Qt's 5 ms idle timer.
 export QT_QPA_UPDATE_IDLE_TIME=0
 
-cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | sed -n 1p)
 mem=$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)
 os=$(. /etc/os-release && echo "$PRETTY_NAME")
 qt=$(qtpaths6 --qt-version 2> /dev/null || echo "?")

@@ -11,7 +11,7 @@ source "$root/scripts/lib.sh"
 zrn_configure "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRN_WERROR=ON
 zrn_build "$build" --target zrn-calipers zrn-native-qmltypes
 
-qmllint=$(find /usr/lib/qt6/bin /usr/lib/qt6/libexec -name qmllint -type f 2> /dev/null | head -n 1)
+qmllint=$(find /usr/lib/qt6/bin /usr/lib/qt6/libexec -name qmllint -type f 2> /dev/null | sed -n 1p)
 [[ -n "$qmllint" ]] || { echo "lint: qmllint not found" >&2; exit 1; }
 "$build/tools/lint/zrn-native-qmltypes" "$build/lint"
 out=$("$qmllint" -I "$build/qml" -I "$build/lint" app/qml/*.qml 2>&1) || true

@@ -7,7 +7,7 @@
 find_window() {
     local deadline=$((SECONDS + 30)) found=""
     while ((SECONDS < deadline)); do
-        found=$(xdotool search --onlyvisible --name "^$1\$" 2> /dev/null | head -n 1 || true)
+        found=$(xdotool search --onlyvisible --name "^$1\$" 2> /dev/null | sed -n 1p || true)
         [[ -n "$found" ]] && { echo "$found"; return 0; }
         sleep 0.1
     done

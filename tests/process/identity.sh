@@ -17,7 +17,7 @@ name=$(xprop -id "$panel" _NET_WM_NAME)
 echo "$name"
 [[ "$name" == *'"ZRN Calipers"' ]] || { echo "wrong title" >&2; fail=1; }
 
-icon=$(xprop -id "$panel" _NET_WM_ICON | head -n 2)
+icon=$(xprop -id "$panel" _NET_WM_ICON | sed -n 1,2p)
 echo "$icon"
 [[ "$icon" == *"Icon (180 x 180)"* ]] || { echo "no 180 x 180 icon" >&2; fail=1; }
 

@@ -90,7 +90,7 @@ overlays() {
         is_overlay $line && echo "$line"
     done < <(list_windows)
 }
-overlay_style() { overlays | head -n 1 | cut -d' ' -f5; }
+overlay_style() { overlays | sed -n 1p | cut -d' ' -f5; }
 transparent_is() { # transparent_is yes|no: the overlay's WS_EX_TRANSPARENT
     local ex
     ex=$(overlay_style)
@@ -172,7 +172,7 @@ check "a click on a caliper's line does not reach the probe" test "$(grep -c 'pr
 # Dragging the first caliper's right handle from x 1010 to 1110 moves its line.
 # While a drag runs the overlay shows its whole window (its window region): the
 # press has been taken when the region grows, the release when it shrinks again.
-overlay_region_whole() { [[ $(overlays | head -n 1 | cut -d' ' -f6) == 0,0,1920,1080 ]]; }
+overlay_region_whole() { [[ $(overlays | sed -n 1p | cut -d' ' -f6) == 0,0,1920,1080 ]]; }
 overlay_region_parts() { ! overlay_region_whole; }
 if pointer_to 1010 300 no; then
     xdotool mousedown 1
