@@ -100,6 +100,12 @@ ApplicationWindow {
         hide()
     }
 
+    // Escape closes it, as it closes a dialog.
+    Shortcut {
+        sequence: "Escape"
+        onActivated: infoWindow.close()
+    }
+
     component ActionRow: Row {
         id: actionRow
         property string title

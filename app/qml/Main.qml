@@ -453,6 +453,8 @@ ApplicationWindow {
         transientParent: panel
         themePalette: themePalette
         darkMode: panel.appState.darkMode
+        // The keyboard goes back to the panel, where it came from.
+        onVisibleChanged: if (!visible && panel.visible) panel.requestActivate()
     }
 
     // One overlay per display, rebuilt whenever the display list changes.

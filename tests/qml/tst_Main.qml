@@ -268,6 +268,27 @@ TestCase {
         info.hide()
     }
 
+    function test_escapeClosesInformationAndTheKeyboardReturns() {
+        createPanel([leftDisplay])
+        panel.requestActivate()
+        tryVerify(() => panel.active)
+        const info = findChild(panel, "infoWindow")
+        const button = child("infoButton")
+        button.forceActiveFocus()
+        keyClick(Qt.Key_Space)
+        verify(info.visible)
+        tryVerify(() => info.active)
+        keyClick(Qt.Key_Escape)
+        verify(!info.visible)
+        tryVerify(() => panel.active)
+        // The panel takes keys again, and Escape there leaves the window hidden.
+        keyClick(Qt.Key_Escape)
+        verify(!info.visible)
+        keyClick(Qt.Key_Space)
+        verify(info.visible)
+        info.hide()
+    }
+
     function test_accessibleNames_data() {
         return [
             { tag: "minimize", name: "minimizeButton", text: "\u2212", accessible: "Minimize ZRN Calipers", description: "" },
