@@ -1,5 +1,7 @@
 #include "overlay_controller.h"
 
+#include "caliper_placement.h"
+
 #include <QVariant>
 #include <algorithm>
 #include <cmath>
@@ -21,6 +23,7 @@ const QString kMeasurementUnavailable = QStringLiteral("Measurement unavailable"
 const QString kInactiveReference = QStringLiteral("Inactive reference drawing");
 // "QT/QTc", then "– add Ref" and "– add RR" with an en dash.
 const QString kQtcOverlayLabel = QStringLiteral("QT/QTc\n\u2013 add Ref\n\u2013 add RR");
+const QString kQtcNeedsReferenceLabel = QStringLiteral("QT/QTc\n\u2013 add Ref");
 
 // Numbers shown to the user never go through a locale: QString::arg for
 // doubles always writes "." and no grouping.
@@ -165,9 +168,10 @@ void OverlayController::handleDisplayInvalidated(const QString &stableDisplayId)
 {
     // A reference drawn at the display's old scale (or on a display that is
     // gone) must stop calibrating. Its drawing stays where it is.
+    const ReferenceState before = referenceState();
     if (!m_model.invalidateReferenceForDisplay(stableDisplayId.toStdString()))
         return;
-    emit measurementsChanged();
+    announce({}, before);
     emit transientMessage(kDisplayInvalidatedMessage);
 }
 
@@ -189,15 +193,16 @@ quint64 OverlayController::addMeasurement(const QString &kind, const QString &di
     // At most one Reference and one QT/QTc caliper: a new one replaces all
     // earlier calipers of its kind, and that stays done even if the new one
     // is refused below.
-    const bool replacedAny = replaceSameKind(caliperKind);
+    const ReferenceState before = referenceState();
+    const QStringList replaced = replaceSameKind(caliperKind);
 
     const auto added = m_model.addCaliper(
         caliperKind, zrn::DisplayIdentity{displayId.toStdString(), logicalDpi, devicePixelRatio},
         std::fabs(endX - startX), color.toStdString());
     if (!added) {
         emit transientMessage(kTooNarrowMessage);
-        if (replacedAny)
-            emit measurementsChanged();
+        if (!replaced.isEmpty())
+            announce(replaced, before);
         return 0;
     }
 
@@ -210,8 +215,8 @@ quint64 OverlayController::addMeasurement(const QString &kind, const QString &di
             // The id stays used up; ids are never given out twice.
             removeWithGeometry(id);
             emit transientMessage(errorLabel(error));
-            if (replacedAny)
-                emit measurementsChanged();
+            if (!replaced.isEmpty())
+                announce(replaced, before);
             return 0;
         }
     }
@@ -220,18 +225,26 @@ quint64 OverlayController::addMeasurement(const QString &kind, const QString &di
         m_selectedId = id;
         emit selectedIdChanged();
     }
-    emit measurementsChanged();
+    announce(replaced + QStringList{displayId}, before);
     return id;
 }
 
 QVariantList OverlayController::measurementsForDisplay(const QString &displayId) const
 {
+    QVariantList rows;
+    for (const MeasurementRow &row : rowsForDisplay(displayId))
+        rows.append(toMap(row));
+    return rows;
+}
+
+QList<MeasurementRow> OverlayController::rowsForDisplay(const QString &displayId) const
+{
     // Compared as UTF-8, as the model stores it: one conversion per call, not per caliper.
     const std::string wanted = displayId.toStdString();
-    QVariantList rows;
+    QList<MeasurementRow> rows;
     for (const zrn::Caliper &caliper : m_model.calipers()) {
         if (caliper.display.stableId == wanted)
-            rows.append(rowFor(caliper));
+            rows.append(rowOf(caliper));
     }
     return rows;
 }
@@ -243,6 +256,7 @@ bool OverlayController::updateMeasurementGeometry(quint64 id, double startX, dou
         return false;
     // The model judges the width; a line height that is not finite would lose
     // the caliper from sight, so it is refused the same way.
+    const ReferenceState before = referenceState();
     if (!std::isfinite(y) || !m_model.updateWidth(id, std::fabs(endX - startX))) {
         emit transientMessage(kWidthMustRemainMessage);
         return false;
@@ -250,7 +264,7 @@ bool OverlayController::updateMeasurementGeometry(quint64 id, double startX, dou
     entry->startX = startX;
     entry->endX = endX;
     entry->y = y;
-    emit measurementsChanged();
+    announce({entry->displayId}, before);
     return true;
 }
 
@@ -266,12 +280,13 @@ void OverlayController::nudgeSelected(double logicalPixels)
     const double start = entry->startX;
     const double end = entry->endX;
     const double newEnd = end >= start ? end + logicalPixels : end - logicalPixels;
+    const ReferenceState before = referenceState();
     if (!m_model.updateWidth(m_selectedId, std::fabs(newEnd - start))) {
         emit transientMessage(kWidthMustRemainMessage);
         return;
     }
     entry->endX = newEnd;
-    emit measurementsChanged();
+    announce({entry->displayId}, before);
 }
 
 void OverlayController::keepInsideDisplay(const QString &displayId, double width, double height)
@@ -290,34 +305,29 @@ void OverlayController::keepInsideDisplay(const QString &displayId, double width
     std::sort(outside.begin(), outside.end(),
               [](const VisualCaliper &a, const VisualCaliper &b) { return a.id < b.id; });
     for (const VisualCaliper &visual : std::as_const(outside)) {
-        const double w = visual.endX - visual.startX;
-        const double span = std::min(std::fabs(w), width);
-        const double left
-            = std::max(0.0, std::min(width - span, std::min(visual.startX, visual.endX)));
-        const bool reversed = w < 0.0;
-        const double startX = reversed ? left + span : left;
-        const double endX = reversed ? left : left + span;
-        const double y = std::max(0.0, std::min(height, visual.y));
+        const zrn::CaliperLine inside
+            = zrn::keptInside({visual.startX, visual.endX, visual.y}, width, height);
         // The same command as a drag, so a squeezed reference recalibrates and
         // a width the model refuses is reported as for a drag.
-        updateMeasurementGeometry(visual.id, startX, endX, y);
+        updateMeasurementGeometry(visual.id, inside.startX, inside.endX, inside.y);
     }
 }
 
 void OverlayController::removeSelected()
 {
-    if (!removeWithGeometry(m_selectedId))
+    const ReferenceState before = referenceState();
+    const std::optional<QString> display = removeWithGeometry(m_selectedId);
+    if (!display)
         return;
     deselect(m_selectedId);
-    emit measurementsChanged();
+    announce({*display}, before);
 }
 
-bool OverlayController::removeWithGeometry(quint64 id)
+std::optional<QString> OverlayController::removeWithGeometry(quint64 id)
 {
     if (!m_model.remove(id))
-        return false;
-    m_visuals.remove(id);
-    return true;
+        return std::nullopt;
+    return m_visuals.take(id).displayId;
 }
 
 void OverlayController::deselect(quint64 id)
@@ -328,32 +338,38 @@ void OverlayController::deselect(quint64 id)
     emit selectedIdChanged();
 }
 
-bool OverlayController::replaceSameKind(zrn::CaliperKind kind)
+QStringList OverlayController::replaceSameKind(zrn::CaliperKind kind)
 {
     if (kind != zrn::CaliperKind::Reference && kind != zrn::CaliperKind::Qtc)
-        return false;
+        return {};
     // Collected first: removing while walking the model would skip calipers.
     std::vector<std::uint64_t> sameKind;
     for (const zrn::Caliper &caliper : m_model.calipers()) {
         if (caliper.kind == kind)
             sameKind.push_back(caliper.id);
     }
+    QStringList displays;
     for (const std::uint64_t id : sameKind) {
-        removeWithGeometry(id);
+        if (const std::optional<QString> display = removeWithGeometry(id))
+            displays.append(*display);
         deselect(id);
     }
-    return !sameKind.empty();
+    return displays;
 }
 
 void OverlayController::clear()
 {
+    const ReferenceState before = referenceState();
+    QStringList displays;
+    for (const VisualCaliper &visual : std::as_const(m_visuals))
+        displays.append(visual.displayId);
     m_model.clear();
     m_visuals.clear();
     if (m_selectedId != 0) {
         m_selectedId = 0;
         emit selectedIdChanged();
     }
-    emit measurementsChanged();
+    announce(displays, before);
 }
 
 void OverlayController::setActiveReference(quint64 id, double durationMs)
@@ -370,12 +386,34 @@ void OverlayController::setReferenceDuration(double durationMs)
 
 void OverlayController::replaceReference(quint64 id, double durationMs)
 {
+    const ReferenceState before = referenceState();
     const zrn::MeasurementError error = m_model.replaceReference(id, durationMs);
     if (error != zrn::MeasurementError::NoError) {
         emit transientMessage(errorLabel(error));
         return;
     }
+    announce({}, before);
+}
+
+OverlayController::ReferenceState OverlayController::referenceState() const
+{
+    const auto &reference = m_model.reference();
+    if (!reference)
+        return {};
+    return {reference->caliperId, reference->widthPx, reference->durationMs,
+            QString::fromStdString(reference->display.stableId)};
+}
+
+void OverlayController::announce(QStringList touched, const ReferenceState &before)
+{
+    const ReferenceState after = referenceState();
+    if (after != before)
+        touched << before.displayId << after.displayId;
+    touched.removeAll(QString());
+    touched.removeDuplicates();
     emit measurementsChanged();
+    for (const QString &display : std::as_const(touched))
+        emit displayMeasurementsChanged(display);
 }
 
 double OverlayController::calculateBazettQtc(double qtMs, double rateOrRrValue,
@@ -392,84 +430,113 @@ double OverlayController::calculateBazettQtc(double qtMs, double rateOrRrValue,
     return qtc ? *qtc : 0.0;
 }
 
-OverlayController::RowTexts OverlayController::rowTexts(const zrn::Caliper &caliper,
-                                                        const zrn::MeasurementResult &result,
-                                                        bool activeReference,
-                                                        double referenceDuration)
+QString OverlayController::labelText(const MeasurementRow &row, double widthPx,
+                                     const CorrectionInput &correction) const
+{
+    const QString pixels = pixelText(widthPx);
+    if (row.kind == zrn::CaliperKind::Reference && row.activeReference)
+        return QStringLiteral("Ref: %1 ms\n(%2)").arg(durationText(row.referenceDuration), pixels);
+    const bool calibrated = row.hasUsableReference();
+    const double intervalMs = calibrated ? zrn::MeasurementModel::calibratedIntervalMs(
+                                  widthPx, row.referenceWidth, row.referenceDuration)
+                                         : 0.0;
+    if (row.kind == zrn::CaliperKind::Qtc) {
+        if (!calibrated || !std::isfinite(intervalMs))
+            return correction.value ? kQtcNeedsReferenceLabel : kQtcOverlayLabel;
+        if (!correction.value)
+            return QStringLiteral("QT: %1 ms\nQTc: \u2013 add RR").arg(wholeText(intervalMs));
+        const double qtcMs = calculateBazettQtc(intervalMs, *correction.value, correction.mode);
+        return QStringLiteral("QT: %1 ms\nQTc: %2 ms").arg(wholeText(intervalMs), wholeText(qtcMs));
+    }
+    const double rateBpm = 60000.0 / intervalMs;
+    // Absurd widths overflow; an infinite interval or rate is no measurement.
+    if (!calibrated || !std::isfinite(intervalMs) || !std::isfinite(rateBpm))
+        return pixels;
+    return QStringLiteral("%1 ms\n%2 bpm").arg(wholeText(intervalMs), wholeText(rateBpm));
+}
+
+QString OverlayController::summaryText(const MeasurementRow &row,
+                                       const zrn::MeasurementResult &result)
 {
     const bool measured = result.error == zrn::MeasurementError::NoError;
-    const QString errorText = errorLabel(result.error);
-    RowTexts texts;
-    const QString pixels = pixelText(caliper.width);
-    switch (caliper.kind) {
+    switch (row.kind) {
     case zrn::CaliperKind::Qtc:
-        texts.summary = measured ? QStringLiteral("QT %1 ms; QTc requires RR")
-                                       .arg(twoDecimalsText(result.intervalMs))
-                                 : errorText;
-        texts.overlayLabel = kQtcOverlayLabel;
-        break;
+        return measured ? QStringLiteral("QT %1 ms; QTc requires RR")
+                              .arg(twoDecimalsText(result.intervalMs))
+                        : errorLabel(result.error);
     case zrn::CaliperKind::Reference:
-        if (activeReference) {
-            texts.summary = QStringLiteral("%1 ms reference").arg(durationText(referenceDuration));
-            texts.overlayLabel
-                = QStringLiteral("Ref: %1 ms\n(%2)").arg(durationText(referenceDuration), pixels);
-        } else {
-            texts.summary = kInactiveReference;
-            texts.overlayLabel = pixels;
-        }
-        break;
+        return row.activeReference
+                   ? QStringLiteral("%1 ms reference").arg(durationText(row.referenceDuration))
+                   : kInactiveReference;
     default:
-        if (measured) {
-            // "%1 ms · %2 BPM" with a middle dot.
-            texts.summary
-                = QStringLiteral("%1 ms \u00B7 %2 BPM")
-                      .arg(twoDecimalsText(result.intervalMs), oneDecimalText(result.rateBpm));
-            texts.overlayLabel = QStringLiteral("%1 ms\n%2 bpm")
-                                     .arg(wholeText(result.intervalMs), wholeText(result.rateBpm));
-        } else {
-            texts.summary = errorText;
-            texts.overlayLabel = pixels;
-        }
-        break;
+        // "%1 ms · %2 BPM" with a middle dot.
+        return measured
+                   ? QStringLiteral("%1 ms \u00B7 %2 BPM")
+                         .arg(twoDecimalsText(result.intervalMs), oneDecimalText(result.rateBpm))
+                   : errorLabel(result.error);
     }
-
-    return texts;
 }
 
 QVariantMap OverlayController::rowFor(const zrn::Caliper &caliper) const
 {
+    return toMap(rowOf(caliper));
+}
+
+MeasurementRow OverlayController::rowOf(const zrn::Caliper &caliper) const
+{
     const VisualCaliper visual = m_visuals.value(caliper.id);
     const auto &reference = m_model.reference();
-    const bool isReferenceKind = caliper.kind == zrn::CaliperKind::Reference;
+
+    MeasurementRow row;
+    row.id = caliper.id;
+    row.kind = caliper.kind;
+    row.displayId = QString::fromStdString(caliper.display.stableId);
+    row.logicalDpi = caliper.display.logicalDpi;
+    row.devicePixelRatio = caliper.display.devicePixelRatio;
+    row.rawWidth = caliper.width;
+    row.startX = visual.startX;
+    row.endX = visual.endX;
+    row.y = visual.y;
+    row.color = QString::fromStdString(caliper.color);
+    row.activeReference = reference && reference->caliperId == caliper.id;
+    row.referenceMatches = reference && caliper.display.safelyMatches(reference->display);
+    row.referenceWidth = reference ? reference->widthPx : 0.0;
+    row.referenceDuration = reference ? reference->durationMs : 0.0;
 
     // A Reference caliper is never measured: it is the reference or a drawing.
     zrn::MeasurementResult result;
-    if (!isReferenceKind)
+    if (caliper.kind != zrn::CaliperKind::Reference)
         result = m_model.measure(caliper.id);
-
-    const bool activeReference = reference && reference->caliperId == caliper.id;
-    const bool referenceMatches = reference && caliper.display.safelyMatches(reference->display);
-    const double referenceWidth = reference ? reference->widthPx : 0.0;
-    const double referenceDuration = reference ? reference->durationMs : 0.0;
-
-    const RowTexts texts = rowTexts(caliper, result, activeReference, referenceDuration);
-
-    QVariantMap row;
-    row.insert(QStringLiteral("id"), QVariant::fromValue<quint64>(caliper.id));
-    row.insert(QStringLiteral("kind"), kindLabel(caliper.kind));
-    row.insert(QStringLiteral("displayId"), QString::fromStdString(caliper.display.stableId));
-    row.insert(QStringLiteral("logicalDpi"), caliper.display.logicalDpi);
-    row.insert(QStringLiteral("devicePixelRatio"), caliper.display.devicePixelRatio);
-    row.insert(QStringLiteral("rawWidth"), caliper.width);
-    row.insert(QStringLiteral("startX"), visual.startX);
-    row.insert(QStringLiteral("endX"), visual.endX);
-    row.insert(QStringLiteral("y"), visual.y);
-    row.insert(QStringLiteral("color"), QString::fromStdString(caliper.color));
-    row.insert(QStringLiteral("activeReference"), activeReference);
-    row.insert(QStringLiteral("referenceMatches"), referenceMatches);
-    row.insert(QStringLiteral("referenceWidth"), referenceWidth);
-    row.insert(QStringLiteral("referenceDuration"), referenceDuration);
-    row.insert(QStringLiteral("overlayLabel"), texts.overlayLabel);
-    row.insert(QStringLiteral("result"), texts.summary);
+    row.result = summaryText(row, result);
+    // The row's label shows no QT values, which depend on the correction input
+    // that only the overlays read, and measures no inactive reference drawing.
+    if (caliper.kind == zrn::CaliperKind::Qtc)
+        row.overlayLabel = kQtcOverlayLabel;
+    else if (caliper.kind == zrn::CaliperKind::Reference && !row.activeReference)
+        row.overlayLabel = pixelText(caliper.width);
+    else
+        row.overlayLabel = labelText(row, caliper.width, CorrectionInput{});
     return row;
+}
+
+QVariantMap OverlayController::toMap(const MeasurementRow &row)
+{
+    QVariantMap map;
+    map.insert(QStringLiteral("id"), QVariant::fromValue<quint64>(row.id));
+    map.insert(QStringLiteral("kind"), kindLabel(row.kind));
+    map.insert(QStringLiteral("displayId"), row.displayId);
+    map.insert(QStringLiteral("logicalDpi"), row.logicalDpi);
+    map.insert(QStringLiteral("devicePixelRatio"), row.devicePixelRatio);
+    map.insert(QStringLiteral("rawWidth"), row.rawWidth);
+    map.insert(QStringLiteral("startX"), row.startX);
+    map.insert(QStringLiteral("endX"), row.endX);
+    map.insert(QStringLiteral("y"), row.y);
+    map.insert(QStringLiteral("color"), row.color);
+    map.insert(QStringLiteral("activeReference"), row.activeReference);
+    map.insert(QStringLiteral("referenceMatches"), row.referenceMatches);
+    map.insert(QStringLiteral("referenceWidth"), row.referenceWidth);
+    map.insert(QStringLiteral("referenceDuration"), row.referenceDuration);
+    map.insert(QStringLiteral("overlayLabel"), row.overlayLabel);
+    map.insert(QStringLiteral("result"), row.result);
+    return map;
 }

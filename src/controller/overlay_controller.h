@@ -6,12 +6,16 @@
 // same kind, and turns measurements into the rows and texts the overlays show.
 
 #include "measurement_model.h"
+#include "measurement_row.h"
 
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 #include <QVariantMap>
+#include <optional>
 
 class OverlayController : public QObject
 {
@@ -20,7 +24,7 @@ class OverlayController : public QObject
     Q_PROPERTY(QVariantList referenceChoices READ referenceChoices NOTIFY measurementsChanged)
     Q_PROPERTY(bool hasQtMeasurement READ hasQtMeasurement NOTIFY measurementsChanged)
     Q_PROPERTY(bool qtNeedsReference READ qtNeedsReference NOTIFY measurementsChanged)
-    Q_PROPERTY(quint64 selectedId MEMBER m_selectedId WRITE setSelectedId NOTIFY selectedIdChanged)
+    Q_PROPERTY(quint64 selectedId READ selectedId WRITE setSelectedId NOTIFY selectedIdChanged)
     Q_PROPERTY(bool editMode MEMBER m_editMode WRITE setEditMode NOTIFY editModeChanged)
 
 public:
@@ -42,6 +46,24 @@ public:
     [[nodiscard]] QVariantList referenceChoices() const;
     [[nodiscard]] bool hasQtMeasurement() const;
     [[nodiscard]] bool qtNeedsReference() const;
+    [[nodiscard]] quint64 selectedId() const { return m_selectedId; }
+
+    // The rows of one display, as measurementsForDisplay gives them to QML.
+    [[nodiscard]] QList<MeasurementRow> rowsForDisplay(const QString &displayId) const;
+
+    // The correction typed for QT/QTc calipers, as read: a rate in beats per
+    // minute when mode is "rate", else an RR interval in milliseconds; no value
+    // when nothing usable was typed.
+    struct CorrectionInput
+    {
+        std::optional<double> value;
+        QString mode;
+    };
+    // The label of a caliper with the row's kind and reference, drawn
+    // widthPx logical pixels wide (which may differ from the row's width while
+    // it is dragged). The overlays and the rows share this one text.
+    [[nodiscard]] QString labelText(const MeasurementRow &row, double widthPx,
+                                    const CorrectionInput &correction) const;
 
     [[nodiscard]] static zrn::CaliperKind kindFromString(const QString &text);
     [[nodiscard]] static QString kindLabel(zrn::CaliperKind kind);
@@ -52,6 +74,9 @@ signals:
     void selectedIdChanged();
     void editModeChanged();
     void transientMessage(const QString &message);
+    // After measurementsChanged, once for each display whose rows changed: an
+    // overlay rebuilds only when its own display was touched.
+    void displayMeasurementsChanged(const QString &displayId);
 
 public slots:
     void setSelectedId(quint64 id);
@@ -80,25 +105,35 @@ public:
 private:
     friend class TestOverlayController;
 
-    // The two texts of a row: the label box and the one-line summary.
-    struct RowTexts
+    // What identifies the calibration; a change of any of it touches the
+    // displays of the old and the new reference.
+    struct ReferenceState
     {
-        QString overlayLabel;
-        QString summary;
+        quint64 caliperId = 0;
+        double widthPx = 0.0;
+        double durationMs = 0.0;
+        QString displayId;
+        bool operator==(const ReferenceState &) const = default;
     };
 
     [[nodiscard]] QVariantMap rowFor(const zrn::Caliper &caliper) const;
-    [[nodiscard]] static RowTexts rowTexts(const zrn::Caliper &caliper,
-                                           const zrn::MeasurementResult &result,
-                                           bool activeReference, double referenceDuration);
-    // Removes a caliper from the model together with its geometry; false when
-    // no caliper has the id.
-    bool removeWithGeometry(quint64 id);
+    [[nodiscard]] MeasurementRow rowOf(const zrn::Caliper &caliper) const;
+    [[nodiscard]] static QVariantMap toMap(const MeasurementRow &row);
+    [[nodiscard]] static QString summaryText(const MeasurementRow &row,
+                                             const zrn::MeasurementResult &result);
+    [[nodiscard]] ReferenceState referenceState() const;
+    // Emits measurementsChanged, then displayMeasurementsChanged for each display
+    // touched: those given, and those of the reference before and after when the
+    // calibration changed.
+    void announce(QStringList touched, const ReferenceState &before);
+    // Removes a caliper from the model together with its geometry; the display
+    // it was on, or nothing when no caliper has the id.
+    std::optional<QString> removeWithGeometry(quint64 id);
     // Clears the selection when it names the caliper.
     void deselect(quint64 id);
     // Removes every caliper of a kind that may exist only once (Reference,
-    // QT/QTc); true when any went.
-    bool replaceSameKind(zrn::CaliperKind kind);
+    // QT/QTc); the displays they were on.
+    QStringList replaceSameKind(zrn::CaliperKind kind);
     // Makes the caliper the reference for the duration, or reports why not.
     void replaceReference(quint64 id, double durationMs);
 

@@ -115,12 +115,20 @@ MeasurementResult MeasurementModel::measure(std::uint64_t id) const
         return {MeasurementError::MissingReference, 0.0, 0.0};
     if (!caliper->display.safelyMatches(m_reference->display))
         return {MeasurementError::ReferenceMismatch, 0.0, 0.0};
-    const double intervalMs = caliper->width * m_reference->durationMs / m_reference->widthPx;
+    const double intervalMs
+        = calibratedIntervalMs(caliper->width, m_reference->widthPx, m_reference->durationMs);
     const double rateBpm = 60000.0 / intervalMs;
     // Absurdly large widths overflow; an infinite interval or rate is no measurement.
     if (!std::isfinite(intervalMs) || !std::isfinite(rateBpm))
         return {MeasurementError::InvalidWidth, 0.0, 0.0};
     return {MeasurementError::NoError, intervalMs, rateBpm};
+}
+
+double MeasurementModel::calibratedIntervalMs(double widthPx, double referenceWidthPx,
+                                              double referenceDurationMs)
+{
+    // Multiplied first: a width equal to the reference's gives its duration exactly.
+    return widthPx * referenceDurationMs / referenceWidthPx;
 }
 
 bool MeasurementModel::isAllowedReferenceDuration(double durationMs)

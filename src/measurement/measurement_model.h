@@ -91,6 +91,9 @@ public:
     [[nodiscard]] static bool isAllowedReferenceDuration(double durationMs);
     [[nodiscard]] static std::optional<double> rrIntervalMsFromRate(double rateBpm);
     [[nodiscard]] static std::optional<double> bazettCorrectedQtMs(double qtMs, double rrMs);
+    // The interval a width stands for under a reference of the given width and duration.
+    [[nodiscard]] static double calibratedIntervalMs(double widthPx, double referenceWidthPx,
+                                                     double referenceDurationMs);
 
 private:
     Caliper *findMutable(std::uint64_t id);

@@ -24,10 +24,6 @@ bool withinCoordinateRange(int begin, int length)
     return begin >= -kCoordinateLimit && qint64(begin) + length <= kCoordinateLimit;
 }
 
-// Values that are exact multiples of a native pixel land a hair off after division
-// and multiplication; such a hair does not widen a rectangle by a whole pixel.
-constexpr double kPixelSlack = 1e-6;
-
 } // namespace
 
 NativeOverlayWindow::NativeOverlayWindow(QWindow *parent)
@@ -41,6 +37,11 @@ NativeOverlayWindow::NativeOverlayWindow(std::unique_ptr<OverlayPlatform> platfo
     setColor(Qt::transparent);
     m_pointerPoll.setInterval(kPointerPollMs);
     connect(&m_pointerPoll, &QTimer::timeout, this, &NativeOverlayWindow::followPointer);
+    // On the render thread where it has one; the GUI thread waits meanwhile.
+    connect(this, &QQuickWindow::beforeSynchronizing, this,
+            &NativeOverlayWindow::takeShapeIntoFrame, Qt::DirectConnection);
+    connect(this, &QQuickWindow::frameSwapped, this, &NativeOverlayWindow::frameSwapped,
+            Qt::DirectConnection);
 }
 
 // The native styles stay as they are; the window is going away with them.
@@ -69,47 +70,78 @@ void NativeOverlayWindow::setVisualRegions(const QVariantList &list)
     applyNativeInputPolicy();
 }
 
-void NativeOverlayWindow::setDrawnRegions(const QVariantList &list)
+void NativeOverlayWindow::setRegions(const QRegion &visual, const QRegion &interactive)
 {
-    m_drawnList = list;
-    if (m_platform->nativeWindowExists(*this))
-        applyDrawnShape();
+    m_visualRegion = visual;
+    m_visualList = listFromRegion(visual);
+    m_interactiveRegion = interactive;
+    m_interactiveList = listFromRegion(interactive);
+    applyNativeInputPolicy();
 }
 
-void NativeOverlayWindow::applyDrawnShape()
+QVariantList NativeOverlayWindow::listFromRegion(const QRegion &region)
+{
+    QVariantList list;
+    for (const QRect &r : region) {
+        list.append(QVariantMap{{QStringLiteral("x"), r.x()},
+                                {QStringLiteral("y"), r.y()},
+                                {QStringLiteral("width"), r.width()},
+                                {QStringLiteral("height"), r.height()}});
+    }
+    return list;
+}
+
+bool NativeOverlayWindow::usesDrawnShape() const
+{
+    return m_platform->usesDrawnShape();
+}
+
+bool NativeOverlayWindow::showsDrawnShapeOnly() const
+{
+    return m_platform->showsDrawnShapeOnly();
+}
+
+void NativeOverlayWindow::setDrawnShape(const QList<QRect> &nativeRects)
 {
     if (!m_platform->usesDrawnShape())
         return;
-    m_platform->setDrawnShape(
-        *this, nativeRectsFromList(m_drawnList, m_platform->devicePixelRatio(*this)));
+    m_pendingDrawn = nativeRects;
+    m_pendingChanged = true;
+    // The shape is applied after a frame: there must be one.
+    update();
 }
 
-QList<QRect> NativeOverlayWindow::nativeRectsFromList(const QVariantList &list, qreal ratio)
+void NativeOverlayWindow::takeShapeIntoFrame()
 {
-    const double r = rules::usableRatio(ratio);
-    QList<QRect> rects;
-    rects.reserve(list.size());
-    for (const QVariant &element : list) {
-        const QVariantMap record = element.toMap();
-        bool ok[4] = {};
-        const double x = record.value(QStringLiteral("x")).toDouble(&ok[0]);
-        const double y = record.value(QStringLiteral("y")).toDouble(&ok[1]);
-        const double width = record.value(QStringLiteral("width")).toDouble(&ok[2]);
-        const double height = record.value(QStringLiteral("height")).toDouble(&ok[3]);
-        if (!ok[0] || !ok[1] || !ok[2] || !ok[3] || !(width > 0) || !(height > 0))
-            continue;
-        const double left = std::floor(x * r + kPixelSlack);
-        const double top = std::floor(y * r + kPixelSlack);
-        const double right = std::ceil((x + width) * r - kPixelSlack);
-        const double bottom = std::ceil((y + height) * r - kPixelSlack);
-        // Beyond any window's coordinates, or not numbers at all: broken input.
-        const double limit = double(kCoordinateLimit);
-        if (!(left >= -limit && top >= -limit && right <= limit && bottom <= limit))
-            continue;
-        if (right > left && bottom > top)
-            rects.append(QRect(int(left), int(top), int(right - left), int(bottom - top)));
-    }
-    return rects;
+    if (!m_pendingChanged)
+        return;
+    m_pendingChanged = false;
+    m_frameDrawn = m_pendingDrawn;
+    m_frameHasShape = true;
+    ++m_frameGeneration;
+}
+
+void NativeOverlayWindow::frameSwapped()
+{
+    if (!m_frameHasShape)
+        return;
+    m_frameHasShape = false;
+    // Still before the next frame is synchronised; the GUI thread applies it, at
+    // once where it renders itself.
+    QMetaObject::invokeMethod(
+        this,
+        [this, rects = m_frameDrawn, generation = m_frameGeneration] {
+            applyFrameShape(rects, generation);
+        },
+        Qt::AutoConnection);
+}
+
+void NativeOverlayWindow::applyFrameShape(const QList<QRect> &nativeRects, quint64 generation)
+{
+    if (m_platform->nativeWindowExists(*this))
+        m_platform->setDrawnShape(*this, nativeRects);
+    m_appliedGeneration = generation;
+    emit drawnShapeApplied();
 }
 
 QRegion NativeOverlayWindow::regionFromList(const QVariantList &list)
@@ -137,10 +169,10 @@ void NativeOverlayWindow::applyNativeInputPolicy()
     if (!m_platform->nativeWindowExists(*this))
         return;
 
-    // The mask first, on every call: an empty region removes it. The drawn shape
-    // stands in for it where transparency cannot be shown.
+    // The mask first, on every call: an empty region removes it. The platform
+    // keeps the drawn shape, which stands in for it where transparency cannot be
+    // shown.
     m_platform->setMask(*this, m_visualRegion);
-    applyDrawnShape();
 
     writeNativeInputStyles();
 }

@@ -3,7 +3,7 @@
 // region, taking the mouse only inside its interactive region. Everywhere else
 // the pointer reaches whatever lies underneath. Where the desktop cannot show
 // transparency (X11 without a compositing manager) it shows only its drawn
-// region, the pixels actually painted.
+// shape, the pixels actually painted, changed in step with the frames.
 
 #include <QQuickWindow>
 #include <QRegion>
@@ -19,7 +19,6 @@ class NativeOverlayWindow : public QQuickWindow
     Q_PROPERTY(bool clickThrough READ clickThrough WRITE setClickThrough NOTIFY clickThroughChanged)
     Q_PROPERTY(QVariantList interactiveRegions READ interactiveRegions WRITE setInteractiveRegions)
     Q_PROPERTY(QVariantList visualRegions READ visualRegions WRITE setVisualRegions)
-    Q_PROPERTY(QVariantList drawnRegions READ drawnRegions WRITE setDrawnRegions)
 
 public:
     explicit NativeOverlayWindow(QWindow *parent = nullptr);
@@ -37,11 +36,25 @@ public:
     QVariantList visualRegions() const { return m_visualList; }
     void setVisualRegions(const QVariantList &list);
 
-    // Region records whose values may be fractional: everything painted, tightly.
-    // Only this is shown where transparent pixels would show opaque; an empty list
-    // then shows nothing at all. Elsewhere it changes nothing.
-    QVariantList drawnRegions() const { return m_drawnList; }
-    void setDrawnRegions(const QVariantList &list);
+    // Both regions at once, in logical pixels: where the window paints and where
+    // it takes the mouse. The lists read back are their rectangles.
+    void setRegions(const QRegion &visual, const QRegion &interactive);
+
+    // What the frame to come draws, in native pixels: where transparent pixels
+    // would show opaque, the window shows only these, and nothing at all without
+    // any. The shape follows once that frame is on screen, never before, so that
+    // no part of the shape shows pixels that were not drawn yet. Elsewhere it
+    // changes nothing.
+    void setDrawnShape(const QList<QRect> &nativeRects);
+    // Whether the drawn shape is worked out here at all, and whether it is what
+    // the window shows now. While it is, a drawing that goes away has to stay in
+    // the frames until the shape without it has been applied.
+    bool usesDrawnShape() const;
+    bool showsDrawnShapeOnly() const;
+    // Each drawn shape handed to a frame gets the next generation: the one of the
+    // frame being synchronised, and the last one applied to the window.
+    quint64 frameShapeGeneration() const { return m_frameGeneration; }
+    quint64 appliedShapeGeneration() const { return m_appliedGeneration; }
 
     // Applies the mask and the input behaviour of the current mode to the native
     // window; without a native window it waits for the window's creation.
@@ -49,21 +62,24 @@ public:
 
     // The union of the valid rectangles of a list of region records.
     static QRegion regionFromList(const QVariantList &list);
-    // For each valid rectangle of a list, the native pixels it covers, even partly,
-    // at `ratio` native pixels per logical one; records may have fractional values.
-    // The rectangles may overlap: merging hundreds of them at every move of a drag
-    // would cost more than the windowing system takes to do it.
-    static QList<QRect> nativeRectsFromList(const QVariantList &list, qreal ratio);
+    // The rectangles of a region as a list of region records.
+    static QVariantList listFromRegion(const QRegion &region);
 
 signals:
     void clickThroughChanged();
+    // A drawn shape reached the window; appliedShapeGeneration tells which.
+    void drawnShapeApplied();
 
 protected:
     bool event(QEvent *e) override;
     bool nativeEvent(const QByteArray &eventType, void *message, qintptr *result) override;
 
 private:
-    void applyDrawnShape();
+    // At the synchronisation of a frame: takes the pending drawn shape into it.
+    void takeShapeIntoFrame();
+    // After a frame is on screen: applies the shape it drew.
+    void frameSwapped();
+    void applyFrameShape(const QList<QRect> &nativeRects, quint64 generation);
     // Reads, writes and applies the input styles of the current mode.
     void writeNativeInputStyles();
     // Whether the window takes a pointer at a screen position (native pixels).
@@ -80,7 +96,15 @@ private:
     QRegion m_interactiveRegion;
     QVariantList m_visualList;
     QRegion m_visualRegion;
-    QVariantList m_drawnList;
+    // Touched by the GUI thread, and by the render thread only while the GUI
+    // thread waits for the synchronisation of a frame.
+    QList<QRect> m_pendingDrawn;
+    bool m_pendingChanged = false;
+    quint64 m_frameGeneration = 0;
+    // The render thread's: the shape of the frame being rendered.
+    QList<QRect> m_frameDrawn;
+    bool m_frameHasShape = false;
+    quint64 m_appliedGeneration = 0;
     std::unique_ptr<OverlayPlatform> m_platform;
     // Only where the styles follow the pointer: polls it while interactive parts exist.
     QTimer m_pointerPoll;

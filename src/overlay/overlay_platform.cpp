@@ -28,6 +28,11 @@ bool OverlayPlatform::usesDrawnShape() const
     return false;
 }
 
+bool OverlayPlatform::showsDrawnShapeOnly() const
+{
+    return false;
+}
+
 void OverlayPlatform::pointerEventHandled(QWindow &) {}
 
 qreal OverlayPlatform::devicePixelRatio(const QWindow &window) const

@@ -36,6 +36,8 @@ public:
     // Whether setDrawnShape does anything here; where not, the window spares
     // itself the conversion at every drag move. By default not.
     virtual bool usesDrawnShape() const;
+    // Whether the window shows only its drawn shape now. By default not.
+    virtual bool showsDrawnShapeOnly() const;
 
     // The extended style bits (see overlay_input_rules.h), read and written back changed.
     // `interactive` is the region that takes the mouse while kExTransparent is clear;

@@ -124,6 +124,7 @@ public:
 
     // Kept under a compositing manager too, for the moment it ends.
     bool usesDrawnShape() const override { return true; }
+    bool showsDrawnShapeOnly() const override { return m_applied == Shape::Drawn; }
 
     void setDrawnShape(QWindow &window, const QList<QRect> &nativeRects) override
     {

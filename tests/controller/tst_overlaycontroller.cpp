@@ -243,6 +243,10 @@ private slots:
     void selectionAndEditMode();
     void bazett_data();
     void bazett();
+    void labelText_data();
+    void labelText();
+    void touchedDisplays_data();
+    void touchedDisplays();
     void qtFlags_data();
     void qtFlags();
 
@@ -295,6 +299,7 @@ void TestOverlayController::metaObjectOrder()
                  "1 void selectedIdChanged()",
                  "1 void editModeChanged()",
                  "1 void transientMessage(QString)",
+                 "1 void displayMeasurementsChanged(QString)",
                  "2 void setSelectedId(qulonglong)",
                  "2 void setEditMode(bool)",
                  "2 void handleDisplayInvalidated(QString)",
@@ -1024,6 +1029,150 @@ void TestOverlayController::bazett_data()
     QTest::newRow("rr 0") << 400.0 << 0.0 << "rr" << 0.0;
     QTest::newRow("infinite rr") << 400.0 << kInf << "rr" << 0.0;
     QTest::newRow("qt 0") << 0.0 << 60.0 << "rate" << 0.0;
+}
+
+// The label of a caliper at a width, as the overlays draw it, also while dragged.
+void TestOverlayController::labelText_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("calibrated"); // by a reference of 1000 ms drawn 200 px wide
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<double>("value"); // 0: nothing usable typed
+    QTest::addColumn<QString>("text");
+
+    const int standard = int(zrn::CaliperKind::Standard);
+    const int rhythm = int(zrn::CaliperKind::Rhythm);
+    const int reference = int(zrn::CaliperKind::Reference);
+    const int qtc = int(zrn::CaliperKind::Qtc);
+    const QString rate = QStringLiteral("rate");
+    const QString rr = QStringLiteral("rr");
+    QTest::newRow("pixels") << standard << false << false << 100.0 << rate << 0.0 << "100 px";
+    QTest::newRow("pixels half up")
+        << standard << false << false << 100.5 << rate << 0.0 << "101 px";
+    QTest::newRow("pixels below half")
+        << standard << false << false << 100.49 << rate << 0.0 << "100 px";
+    QTest::newRow("calibrated") << standard << true << false << 100.0 << rate << 0.0
+                                << "500 ms\n120 bpm";
+    QTest::newRow("calibrated rhythm")
+        << rhythm << true << false << 66.0 << rate << 0.0 << "330 ms\n182 bpm";
+    QTest::newRow("calibrated half up")
+        << standard << true << false << 100.1 << rate << 0.0 << "501 ms\n120 bpm";
+    QTest::newRow("active reference")
+        << reference << true << true << 180.5 << rate << 0.0 << "Ref: 1000 ms\n(181 px)";
+    QTest::newRow("inactive reference, calibrated")
+        << reference << true << false << 100.0 << rate << 0.0 << "500 ms\n120 bpm";
+    QTest::newRow("inactive reference alone")
+        << reference << false << false << 120.5 << rate << 0.0 << "121 px";
+    QTest::newRow("qt nothing") << qtc << false << false << 80.0 << rate << 0.0
+                                << "QT/QTc\n\u2013 add Ref\n\u2013 add RR";
+    QTest::newRow("qt input only")
+        << qtc << false << false << 80.0 << rate << 60.0 << "QT/QTc\n\u2013 add Ref";
+    QTest::newRow("qt no input") << qtc << true << false << 80.0 << rate << 0.0
+                                 << "QT: 400 ms\nQTc: \u2013 add RR";
+    QTest::newRow("qt rate 60") << qtc << true << false << 80.0 << rate << 60.0
+                                << "QT: 400 ms\nQTc: 400 ms";
+    QTest::newRow("qt rate 75") << qtc << true << false << 80.0 << rate << 75.0
+                                << "QT: 400 ms\nQTc: 447 ms";
+    QTest::newRow("qt rr 640") << qtc << true << false << 80.0 << rr << 640.0
+                               << "QT: 400 ms\nQTc: 500 ms";
+    QTest::newRow("qt rr 810, unrounded qt")
+        << qtc << true << false << 72.1 << rr << 810.0 << "QT: 361 ms\nQTc: 401 ms";
+}
+
+void TestOverlayController::labelText()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, calibrated);
+    QFETCH(bool, active);
+    QFETCH(double, width);
+    QFETCH(QString, mode);
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    MeasurementRow row;
+    row.kind = zrn::CaliperKind(kind);
+    row.activeReference = active;
+    row.referenceMatches = calibrated;
+    row.referenceWidth = calibrated ? 200 : 0;
+    row.referenceDuration = calibrated ? 1000 : 0;
+    OverlayController::CorrectionInput input;
+    input.mode = mode;
+    if (value > 0)
+        input.value = value;
+    OverlayController c;
+    QCOMPARE(c.labelText(row, width, input), text);
+}
+
+// After each command, displayMeasurementsChanged names exactly the displays
+// whose rows changed, once each: an overlay rebuilds for its own display only.
+void TestOverlayController::touchedDisplays_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QStringList>("touched");
+    // The start: a reference and a caliper on A, a caliper on B (selected).
+    QTest::newRow("add on B") << 0 << QStringList{"B"};
+    QTest::newRow("drag on B") << 1 << QStringList{"B"};
+    QTest::newRow("resize the reference on A") << 2 << QStringList{"A"};
+    QTest::newRow("a reference on B replaces A's") << 3 << QStringList{"B", "A"};
+    QTest::newRow("duration of the reference") << 4 << QStringList{"A"};
+    QTest::newRow("the same duration again") << 5 << QStringList{};
+    QTest::newRow("remove on B") << 6 << QStringList{"B"};
+    QTest::newRow("clear") << 7 << QStringList{"A", "B"};
+    QTest::newRow("A invalidated") << 8 << QStringList{"A"};
+    QTest::newRow("B invalidated") << 9 << QStringList{};
+    QTest::newRow("refused geometry") << 10 << QStringList{};
+}
+
+void TestOverlayController::touchedDisplays()
+{
+    QFETCH(int, command);
+    QFETCH(QStringList, touched);
+    OverlayController c;
+    const quint64 ref = add(c, QStringLiteral("reference"), 100);
+    add(c, QStringLiteral("standard"), 50);
+    const quint64 onB = add(c, QStringLiteral("standard"), 50, QStringLiteral("B"));
+    QStringList seen;
+    connect(&c, &OverlayController::displayMeasurementsChanged, this,
+            [&seen](const QString &display) { seen << display; });
+    switch (command) {
+    case 0:
+        add(c, QStringLiteral("standard"), 60, QStringLiteral("B"));
+        break;
+    case 1:
+        c.updateMeasurementGeometry(onB, 120, 200, 300);
+        break;
+    case 2:
+        c.updateMeasurementGeometry(ref, 100, 300, 300);
+        break;
+    case 3:
+        add(c, QStringLiteral("reference"), 100, QStringLiteral("B"));
+        break;
+    case 4:
+        c.setReferenceDuration(500);
+        break;
+    case 5:
+        c.setReferenceDuration(1000);
+        break;
+    case 6:
+        c.removeSelected();
+        break;
+    case 7:
+        c.clear();
+        break;
+    case 8:
+        c.handleDisplayInvalidated(QStringLiteral("A"));
+        break;
+    case 9:
+        c.handleDisplayInvalidated(QStringLiteral("B"));
+        break;
+    case 10:
+        c.updateMeasurementGeometry(onB, 100, 105, 300);
+        break;
+    }
+    seen.sort();
+    touched.sort();
+    QCOMPARE(seen, touched);
 }
 
 void TestOverlayController::bazett()

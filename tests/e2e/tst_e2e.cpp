@@ -816,14 +816,23 @@ void tst_E2E::referenceGivesTwoLineLabel()
                               kTimeoutMs);
 
     // Calibrated, its label has two lines ("1000 ms", "60 bpm"): a box of
-    // 2 × 15 + 8 = 38 rows starting 10 right of its end and 8 below its line.
-    const QPoint box(int(c.endX) + 10, int(c.y) + 8);
+    // 2 × 15 + 8 = 38 rows, 10 right of its end. Eight below its line it would
+    // cover the reference's label, 18 pixels above, so it moves down by one box
+    // and 2 pixels: both labels are whole.
     const int boxHeight = 2 * 15 + 8;
+    const QPoint box(int(c.endX) + 10, int(c.y) + 8 + boxHeight + 2);
+    const QPoint refBox(int(ref.endX) + 10, int(ref.y) + 8);
     const QImage img = m_x.grab(QRect(box - QPoint(4, 0), QSize(64, boxHeight + 6)));
     auto at = [&img, &box](int x, int y) { return img.pixel(x - box.x() + 4, y - box.y()); };
-    // The left margin of the box (text starts 6 in), down to its last row. Its
-    // upper rows may lie under the reference's own label, so the lower ones count.
-    for (int y = box.y() + 24; y < box.y() + boxHeight; ++y)
+    const QImage refImg = m_x.grab(QRect(refBox, QSize(1, boxHeight)));
+    // All of it but where the new caliper's line, drawn later, crosses it.
+    for (int y = 0; y < boxHeight; ++y)
+        QVERIFY2(std::abs(refBox.y() + y - int(c.y)) <= 1 || isLabelFill(refImg.pixel(0, y)),
+                 qPrintable(QStringLiteral("expected the reference's label whole at %1,%2")
+                                .arg(refBox.x())
+                                .arg(refBox.y() + y)));
+    // The left margin of the box (text starts 6 in), down to its last row.
+    for (int y = box.y(); y < box.y() + boxHeight; ++y)
         QVERIFY2(isLabelFill(at(box.x() + 1, y)) && isLabelFill(at(box.x() + 4, y)),
                  qPrintable(QStringLiteral("expected the label fill at %1..%2,%3, saw [%4]")
                                 .arg(box.x() + 1)

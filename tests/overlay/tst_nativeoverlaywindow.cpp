@@ -124,9 +124,8 @@ constexpr std::uint64_t kFollowingBits = 0x080800A0; // the pass-through bits an
 const QStringList kStyleCalls{QStringLiteral("read"), QStringLiteral("write"),
                               QStringLiteral("apply")};
 
-const QStringList kPolicyCalls{QStringLiteral("mask"), QStringLiteral("drawn"),
-                               QStringLiteral("read"), QStringLiteral("write"),
-                               QStringLiteral("apply")};
+const QStringList kPolicyCalls{QStringLiteral("mask"), QStringLiteral("read"),
+                               QStringLiteral("write"), QStringLiteral("apply")};
 
 } // namespace
 
@@ -227,80 +226,31 @@ private slots:
         QCOMPARE(NativeOverlayWindow::regionFromList(list), expected);
     }
 
-    void drawnRegions_data()
+    // The drawn shape waits for a frame: it reaches the platform only once the
+    // frame that draws it has been swapped, and then in one piece; meanwhile the
+    // policy leaves it alone. Each shape handed to a frame is a new generation.
+    void drawnShapeFollowsFrames()
     {
-        QTest::addColumn<qreal>("ratio");
-        QTest::addColumn<QVariantList>("list");
-        QTest::addColumn<QRegion>("expected");
-
-        const QRegion none;
-        QTest::newRow("empty list") << 1.0 << QVariantList{} << none;
-        QTest::newRow("whole pixels")
-            << 1.0 << QVariantList{rect(10, 20, 1, 50)} << QRegion(10, 20, 1, 50);
-        QTest::newRow("fractional, outwards")
-            << 1.0 << QVariantList{rect(10.5, 20.25, 1, 3.5)} << QRegion(10, 20, 2, 4);
-        QTest::newRow("scale 2") << 2.0 << QVariantList{rect(10.5, 20, 1, 3.25)}
-                                 << QRegion(21, 40, 2, 7);
-        // Multiples of a native pixel at 1.5 stay exact, whatever the rounding of
-        // thirds: 2 native pixels at native x 149.
-        QTest::newRow("native multiples at 1.5")
-            << 1.5 << QVariantList{rect(149 / 1.5, 300 / 1.5, 2 / 1.5, 10 / 1.5)}
-            << QRegion(149, 300, 2, 10);
-        QTest::newRow("label box at 1.5")
-            << 1.5 << QVariantList{rect(310.5, 208, 51, 23)} << QRegion(465, 312, 78, 35);
-        QTest::newRow("numeric text converts")
-            << 1.0 << QVariantList{rect(QStringLiteral("3"), 4, 5, 6)} << QRegion(3, 4, 5, 6);
-        QTest::newRow("invalid records skipped")
-            << 1.0
-            << QVariantList{rect(0, 0, 0, 5),
-                            rect(0, 0, 5, -1),
-                            rect(0, 0, qQNaN(), 5),
-                            rect(qInf(), 0, 5, 5),
-                            rect(0, 0, QStringLiteral("wide"), 5),
-                            rect(1 << 25, 0, 1, 1),
-                            7,
-                            QVariant(),
-                            rect(2, 2, 2, 2)}
-            << QRegion(2, 2, 2, 2);
-    }
-
-    // The drawn shape goes to the platform in native pixels; on its own it neither
-    // sets the mask nor touches the input styles.
-    void drawnRegions()
-    {
-        QFETCH(qreal, ratio);
-        QFETCH(QVariantList, list);
-        QFETCH(QRegion, expected);
-
         auto log = std::make_shared<PlatformLog>();
-        log->ratio = ratio;
         TestWindow window(log);
-        window.create();
-        window.setDrawnRegions({rect(0, 0, 500, 500)});
+        window.resize(200, 200);
+        QSignalSpy applied(&window, &NativeOverlayWindow::drawnShapeApplied);
+        const QList<QRect> first{QRect(10, 20, 1, 50), QRect(12, 20, 8, 8)};
+        window.setDrawnShape(first);
+        QVERIFY(!log->ops.contains(QStringLiteral("drawn")));
+        window.show();
+        QTRY_COMPARE(applied.count(), 1);
+        QCOMPARE(log->lastDrawn, QRegion(10, 20, 1, 50) + QRegion(12, 20, 8, 8));
+        QCOMPARE(window.appliedShapeGeneration(), window.frameShapeGeneration());
+
+        const quint64 generation = window.appliedShapeGeneration();
         log->ops.clear();
-        window.setDrawnRegions(list);
-        QCOMPARE(window.drawnRegions(), list);
-        QCOMPARE(log->ops, QStringList{QStringLiteral("drawn")});
-        QCOMPARE(log->lastDrawn, expected);
-        QRegion united;
-        for (const QRect &r : NativeOverlayWindow::nativeRectsFromList(list, ratio))
-            united += r;
-        QCOMPARE(united, expected);
-    }
-
-    void drawnRegionsAppliedWhenCreated()
-    {
-        auto log = std::make_shared<PlatformLog>();
-        log->ratio = 2.0;
-        TestWindow window(log);
-        window.setDrawnRegions({rect(3, 4, 5, 6)});
-        QVERIFY(log->ops.isEmpty());
-        window.create();
-        QCOMPARE(log->ops, kPolicyCalls);
-        QCOMPARE(log->lastDrawn, QRegion(6, 8, 10, 12));
-        // Every application of the policy passes it again.
         window.setVisualRegions({rect(0, 0, 9, 9)});
-        QCOMPARE(log->lastDrawn, QRegion(6, 8, 10, 12));
+        QVERIFY(!log->ops.contains(QStringLiteral("drawn")));
+        window.setDrawnShape({});
+        QTRY_COMPARE(applied.count(), 2);
+        QCOMPARE(log->lastDrawn, QRegion());
+        QCOMPARE(window.appliedShapeGeneration(), generation + 1);
     }
 
     void modeTable_data()

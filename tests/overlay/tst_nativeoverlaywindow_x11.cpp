@@ -60,29 +60,12 @@ struct ConnectionDeleter
     void operator()(xcb_connection_t *c) const { xcb_disconnect(c); }
 };
 
-// Every native pixel that a rectangle with fractional values covers, even partly.
-QRegion nativeOutwardF(const QList<QRectF> &rects, qreal scale)
+QRegion united(const QList<QRect> &rects)
 {
     QRegion region;
-    for (const QRectF &r : rects) {
-        const int left = int(std::floor(r.x() * scale + 1e-6));
-        const int top = int(std::floor(r.y() * scale + 1e-6));
-        const int right = int(std::ceil((r.x() + r.width()) * scale - 1e-6));
-        const int bottom = int(std::ceil((r.y() + r.height()) * scale - 1e-6));
-        region += QRect(left, top, right - left, bottom - top);
-    }
+    for (const QRect &r : rects)
+        region += r;
     return region;
-}
-
-QVariantList recordsF(const QList<QRectF> &rects)
-{
-    QVariantList list;
-    for (const QRectF &r : rects)
-        list << QVariantMap{{QStringLiteral("x"), r.x()},
-                            {QStringLiteral("y"), r.y()},
-                            {QStringLiteral("width"), r.width()},
-                            {QStringLiteral("height"), r.height()}};
-    return list;
 }
 
 } // namespace
@@ -259,26 +242,24 @@ private slots:
         setCompositingManager(false);
     }
 
-    // Without a compositing manager the bounding shape is the drawn region, in
+    // Without a compositing manager the bounding shape is the drawn shape, in
     // native pixels, whatever the mask; the input shape does not change.
     void drawnShapeWithoutCompositingManager_data()
     {
         QTest::addColumn<QList<QRect>>("visual");
-        QTest::addColumn<QList<QRectF>>("drawn");
+        QTest::addColumn<QList<QRect>>("drawn");
         QTest::addColumn<QList<QRect>>("interactive");
 
-        const qreal s = expectedScale();
         const QList<QRect> visual{QRect(0, 0, 100, 80), QRect(200, 100, 60, 40)};
         const QList<QRect> interactive{QRect(11, 13, 20, 6), QRect(201, 101, 4, 5)};
-        // A line of 2 native pixels at native x 31, a handle, a label box at fractional places.
-        const QList<QRectF> drawn{QRectF(31 / s, 0, 2 / s, 80), QRectF(16, 12, 8, 8),
-                                  QRectF(210.5, 108, 51.25, 23)};
+        // Native pixels: a line of 2 at x 31, a handle, a label box.
+        const QList<QRect> drawn{QRect(31, 0, 2, 80), QRect(16, 12, 8, 8), QRect(210, 108, 52, 23)};
 
         QTest::newRow("calipers") << visual << drawn << interactive;
         QTest::newRow("nothing drawn shows nothing")
-            << QList<QRect>{} << QList<QRectF>{} << QList<QRect>{};
+            << QList<QRect>{} << QList<QRect>{} << QList<QRect>{};
         QTest::newRow("drag: whole window in the mask, the preview drawn")
-            << QList<QRect>{QRect(0, 0, 400, 300)} << QList<QRectF>{QRectF(150 / s, 0, 2 / s, 80)}
+            << QList<QRect>{QRect(0, 0, 400, 300)} << QList<QRect>{QRect(150, 0, 2, 80)}
             << interactive;
         QTest::newRow("calipers again") << visual << drawn << interactive;
     }
@@ -286,19 +267,20 @@ private slots:
     void drawnShapeWithoutCompositingManager()
     {
         QFETCH(QList<QRect>, visual);
-        QFETCH(QList<QRectF>, drawn);
+        QFETCH(QList<QRect>, drawn);
         QFETCH(QList<QRect>, interactive);
 
         setCompositingManager(false);
         const qreal scale = expectedScale();
         auto window = makeWindow();
         window->setVisualRegions(records(visual));
-        window->setDrawnRegions(recordsF(drawn));
+        window->setDrawnShape(drawn);
         window->setInteractiveRegions(records(interactive));
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
-        QCOMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), nativeOutwardF(drawn, scale));
+        // Applied once a frame has drawn it.
+        QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), united(drawn));
         const QRegion input = shape(*window, XCB_SHAPE_SK_INPUT);
         if (interactive.isEmpty())
             QVERIFY(input.isEmpty());
@@ -306,9 +288,9 @@ private slots:
             QCOMPARE(input, nativeOutward(interactive, scale));
 
         // The drawn shape alone changes, as it does at every move of a drag.
-        const QList<QRectF> moved{QRectF(40, 2, 1, 70)};
-        window->setDrawnRegions(recordsF(moved));
-        QCOMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), nativeOutwardF(moved, scale));
+        const QList<QRect> moved{QRect(40, 2, 1, 70)};
+        window->setDrawnShape(moved);
+        QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), united(moved));
     }
 
     // A compositing manager that starts or ends while the window is shown brings
@@ -318,24 +300,24 @@ private slots:
         setCompositingManager(false);
         const qreal scale = expectedScale();
         const QList<QRect> visual{QRect(20, 20, 120, 60)};
-        const QList<QRectF> drawn{QRectF(30, 20, 1, 60), QRectF(60.5, 40.5, 30, 15)};
+        const QList<QRect> drawn{QRect(30, 20, 1, 60), QRect(60, 40, 31, 16)};
         auto window = makeWindow();
         window->setVisualRegions(records(visual));
-        window->setDrawnRegions(recordsF(drawn));
+        window->setDrawnShape(drawn);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QCOMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), nativeOutwardF(drawn, scale));
+        QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), united(drawn));
 
         setCompositingManager(true);
         QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), expectedBounding(visual, scale));
         setCompositingManager(false);
-        QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), nativeOutwardF(drawn, scale));
+        QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), united(drawn));
 
         // Nothing drawn, then a compositing manager: the window without calipers is
         // unshaped and transparent again.
-        window->setDrawnRegions({});
+        window->setDrawnShape({});
         window->setVisualRegions({});
-        QVERIFY(shape(*window, XCB_SHAPE_SK_BOUNDING).isEmpty());
+        QTRY_VERIFY(shape(*window, XCB_SHAPE_SK_BOUNDING).isEmpty());
         setCompositingManager(true);
         QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), expectedBounding({}, scale));
     }

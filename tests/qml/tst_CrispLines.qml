@@ -11,39 +11,32 @@ TestCase {
 
     readonly property color teal: "#2dd4bf"
 
-    QtObject {
-        id: recorder
-        property real selectedId: 0
-        property var store: []
-        signal measurementsChanged()
-
-        function measurementsForDisplay(displayId) {
-            return store.map(r => Object.assign({}, r))
-        }
-        function calculateBazettQtc(qtMs, value, mode) {
-            return 0
-        }
-    }
-
     function row(props) {
-        return Object.assign({ id: 1, kind: "Standard", displayId: "S", startX: 100, endX: 300, y: 200,
-                               color: "#2dd4bf", overlayLabel: "", activeReference: false,
-                               referenceMatches: false, referenceWidth: 0, referenceDuration: 0 }, props)
+        return Object.assign({ kind: "standard", startX: 100, endX: 300, y: 200 }, props)
     }
 
+    // The program's own controller holds the one caliper the overlay shows.
     function showOverlay(r) {
         const screen = Qt.application.screens[0]
-        recorder.store = [r]
+        overlayController.clear()
+        verify(overlayController.addMeasurement(r.kind, "S", 96, screen.devicePixelRatio, r.startX, r.endX, r.y,
+                                                "#2dd4bf", 1000) !== 0)
+        overlayController.selectedId = 0
         const component = Qt.createComponent("qrc:/qt/qml/ZRNCalipers/qml/OverlayWindow.qml")
         compare(component.status, Component.Ready, component.errorString())
         const display = { x: 0, y: 0, width: screen.width, height: screen.height, stableId: "S",
                           name: "Scaled", logicalDpi: 96, devicePixelRatio: screen.devicePixelRatio }
-        const overlay = createTemporaryObject(component, testCase, { displayInfo: display, controller: recorder,
+        const overlay = createTemporaryObject(component, testCase, { displayInfo: display,
+                                                                     controller: overlayController,
                                                                      qtcMode: "rate", qtcValue: "" })
         verify(overlay !== null)
         overlay.visible = true
         verify(waitForRendering(overlay.contentItem))
         return overlay
+    }
+
+    function cleanup() {
+        overlayController.clear()
     }
 
     // "full" at the caliper's colour, "empty", or "partial" for anything between.
@@ -108,11 +101,11 @@ TestCase {
 
     // Where the lines of a caliper lie, in logical pixels.
     function expectedShape(r, height) {
-        const extent = r.kind === "Reference" ? Math.max(48, 0.10 * height) : 0.80 * height
+        const extent = r.kind === "reference" ? Math.max(48, 0.10 * height) : 0.80 * height
         const interval = r.endX - r.startX
         const tick = 0.25 * extent
         const markers = { top: Math.max(0, r.y - tick / 2), bottom: Math.min(height, r.y + tick / 2), xs: [] }
-        if (r.kind === "Rhythm") {
+        if (r.kind === "rhythm") {
             for (let k = 1; k <= 10; ++k)
                 markers.xs.push(r.endX + interval * k)
         }
@@ -129,9 +122,9 @@ TestCase {
             { tag: "half pixels", r: { startX: 100.5, endX: 250.5, y: 200.5 } },
             { tag: "quarter pixels", r: { startX: 100.25, endX: 250.75, y: 199.75 } },
             { tag: "thirds", r: { startX: 100 + 1 / 3, endX: 250 + 2 / 3, y: 200 + 1 / 3 } },
-            { tag: "dashed", r: { kind: "Reference", startX: 100.25, endX: 300.5, y: 200.75 } },
-            { tag: "dashed leftwards", r: { kind: "Reference", startX: 300.5, endX: 100.25, y: 200.25 } },
-            { tag: "rhythm markers", r: { kind: "Rhythm", startX: 50.5, endX: 80.25, y: 200.5 } },
+            { tag: "dashed", r: { kind: "reference", startX: 100.25, endX: 300.5, y: 200.75 } },
+            { tag: "dashed leftwards", r: { kind: "reference", startX: 300.5, endX: 100.25, y: 200.25 } },
+            { tag: "rhythm markers", r: { kind: "rhythm", startX: 50.5, endX: 80.25, y: 200.5 } },
         ]
     }
 
@@ -146,7 +139,7 @@ TestCase {
 
         const shape = expectedShape(r, overlay.height)
         const handles = [r.startX, r.endX, (r.startX + r.endX) / 2]
-        const dashed = r.kind === "Reference"
+        const dashed = r.kind === "reference"
         const spanLength = (Math.min(shape.span.bottom * scale, image.height) - shape.span.top * scale)
         for (const x of [r.startX, r.endX]) {
             const drawn = checkLine(image, true, x, shape.span.top, shape.span.bottom, [r.y], [], scale,
@@ -155,7 +148,7 @@ TestCase {
             if (dashed)
                 verify(drawn < 0.7 * spanLength, "line at " + x + " is dashed: " + drawn)
         }
-        const lineEnd = r.kind === "Rhythm" ? shape.extensionEnd : r.endX
+        const lineEnd = r.kind === "rhythm" ? shape.extensionEnd : r.endX
         const width = Math.abs(lineEnd - r.startX) * scale
         const across = checkLine(image, false, r.y, r.startX, lineEnd, handles, shape.markers.xs, scale,
                                  "horizontal line")
@@ -164,6 +157,6 @@ TestCase {
         for (const x of shape.markers.xs)
             verify(checkLine(image, true, x, shape.markers.top, r.y - 12, [r.y], [], scale,
                              "marker at " + x) > 0, "marker at " + x)
-        compare(shape.markers.xs.length, r.kind === "Rhythm" ? 10 : 0)
+        compare(shape.markers.xs.length, r.kind === "rhythm" ? 10 : 0)
     }
 }
