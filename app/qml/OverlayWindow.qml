@@ -4,6 +4,7 @@
 // desktop without transparency shows) and which take the mouse. Everywhere else
 // the pointer reaches the application underneath.
 import QtQuick
+import ZRNCalipers as Zrn
 import ZRNCalipers.Native 1.0
 
 NativeOverlayWindow {
@@ -506,7 +507,7 @@ NativeOverlayWindow {
             return qsTr("Ref: %1 ms\n(%2 px)").arg(row.referenceDuration).arg(px)
 
         if (row.kind === "QT/QTc") {
-            const input = parseInt(qtcValue, 10)
+            const input = Zrn.CorrectionInput.read(qtcValue, qtcMode).value
             const hasInput = isFinite(input) && input > 0
             if (!usableReference)
                 return hasInput ? qsTr("QT/QTc\n– add Ref") : qsTr("QT/QTc\n– add Ref\n– add RR")

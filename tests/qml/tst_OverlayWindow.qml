@@ -542,12 +542,13 @@ TestCase {
         const overlay = createOverlay(rightDisplay, [row(Object.assign({ startX: 0, endX: 80 }, ref))])
         const qt = overlay.rows[0]
         compare(overlay.liveLabel(qt, 0, 80), "QT: 400 ms\nQTc: – add RR")
+        // The palette's reading: 6 bpm is out of range, and so is an RR of 60 ms.
         overlay.qtcValue = "6"
-        compare(overlay.liveLabel(qt, 0, 80), "QT: 400 ms\nQTc: 126 ms")
+        compare(overlay.liveLabel(qt, 0, 80), "QT: 400 ms\nQTc: – add RR")
         overlay.qtcValue = "60"
         compare(overlay.liveLabel(qt, 0, 80), "QT: 400 ms\nQTc: 400 ms")
         overlay.qtcMode = "rr"
-        compare(overlay.liveLabel(qt, 0, 80), "QT: 400 ms\nQTc: 1633 ms")
+        compare(overlay.liveLabel(qt, 0, 80), "QT: 400 ms\nQTc: – add RR")
         overlay.qtcValue = "640"
         compare(overlay.liveLabel(qt, 0, 80), "QT: 400 ms\nQTc: 500 ms")
         // The label region follows the text as it is typed.
