@@ -3,6 +3,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Window
+import ZRNCalipers as Zrn
 
 // The caliper palette: buttons that create or clear calipers, the reference
 // duration, the rate or RR input for the QT correction, the caliper colour and
@@ -26,6 +27,12 @@ Pane {
     readonly property bool textEntryActive: qtcField.activeFocus
     readonly property bool durationListOpen: durationBox.popup.visible
 
+    // What the QTc input says, read as the QT/QTc labels read it: a usable
+    // value, or what is wrong with the text.
+    readonly property var correction: Zrn.CorrectionInput.read(appState ? appState.qtcValue : "",
+                                                           appState ? appState.qtcMode : "rate")
+    readonly property bool correctionInvalid: correction.problem !== ""
+
     // Height the status line adds to the panel while it shows a message.
     readonly property real statusHeight: statusLine.visible
                                          ? statusLine.height + metrics.sectionSpacing : 0
@@ -33,6 +40,9 @@ Pane {
     // The swatch or help badge whose tooltip is pending or shown, and its text.
     property Item tooltipAnchor: null
     property string tooltipText: ""
+
+    // The last message about the QTc input, so that it goes once the input is usable.
+    property string lastCorrectionProblem: ""
 
     // How long a controller message stays in the status line.
     property int statusLifetimeMs: 4500
@@ -85,9 +95,13 @@ Pane {
         readonly property color tooltipOutline: pick(["#91b6ac", "#2f6257"])
         readonly property color tooltipText: pick(["#17342e", "#e1f5ef"])
         readonly property color qtcInputFill: pick(["#ffffff", "#102620"])
-        readonly property color unitText: pick(["#7c8582", "#a8b1ae"])
+        readonly property color unitText: pick(["#626967", "#a8b1ae"])
         readonly property color statusText: pick(["#9a6700", "#fbbf24"])
-        readonly property color whiteSwatchOutline: "#718780"
+        // Selected text in the QTc field, on the accent.
+        readonly property color selectionText: pick(["#ffffff", "#081311"])
+        // Every swatch stands out from the panel by its outline (3:1 at least),
+        // whatever its own colour: white on light, black on dark.
+        readonly property color swatchOutline: pick(["#718780", "#6f8f87"])
     }
 
     padding: metrics.padding
@@ -156,22 +170,50 @@ Pane {
     // whole screen.
     function availableArea(win) {
         const info = win.screen
-        if (typeof displayTopology !== "undefined" && displayTopology && displayTopology.displays) {
-            const list = displayTopology.displays
-            for (let i = 0; i < list.length; ++i) {
-                const d = list[i]
-                if (d.name === info.name && d.screen && d.screen.availableGeometry)
-                    return d.screen.availableGeometry
-            }
+        const list = displayRecords()
+        for (let i = 0; i < list.length; ++i) {
+            const d = list[i]
+            if (d.name === info.name && d.screen && d.screen.availableGeometry)
+                return d.screen.availableGeometry
         }
         return Qt.rect(info.virtualX, info.virtualY, info.width, info.height)
     }
 
+    // The available area of the display that shows a global point: from the
+    // display list, else the panel window's screen.
+    function availableAreaAt(point) {
+        const list = displayRecords()
+        for (let i = 0; i < list.length; ++i) {
+            const d = list[i]
+            if (d.x <= point.x && point.x < d.x + d.width && d.y <= point.y && point.y < d.y + d.height)
+                return d.screen && d.screen.availableGeometry ? d.screen.availableGeometry
+                                                              : Qt.rect(d.x, d.y, d.width, d.height)
+        }
+        return availableArea(root.Window.window)
+    }
+
+    // The program's display records; none where it has not published them.
+    function displayRecords() {
+        // qmllint disable unqualified
+        // (a context property of the program)
+        if (typeof displayTopology !== "undefined" && displayTopology && displayTopology.displays)
+            return displayTopology.displays
+        // qmllint enable unqualified
+        return []
+    }
+
+    // Under the selector, or above it, or shorter, always inside the display.
     function openDurationList() {
-        const p = durationBox.mapToGlobal(Math.round((durationBox.width - metrics.listWidth) / 2),
-                                          durationBox.height + metrics.listGap)
-        durationListWindow.x = p.x
-        durationListWindow.y = p.y
+        const corner = durationBox.mapToGlobal(0, 0)
+        const selector = Qt.rect(corner.x, corner.y, durationBox.width, durationBox.height)
+        const area = availableAreaAt(Qt.point(corner.x + durationBox.width / 2,
+                                              corner.y + durationBox.height / 2))
+        const placed = Zrn.PopupPlacement.dropDown(selector, Qt.size(metrics.listWidth, metrics.listHeight),
+                                               metrics.listGap, area)
+        durationListWindow.logicalWidth = placed.width
+        durationListWindow.logicalHeight = placed.height
+        durationListWindow.x = placed.x
+        durationListWindow.y = placed.y
         durationListWindow.show()
         durationListWindow.raise()
     }
@@ -186,6 +228,21 @@ Pane {
         const duration = referenceDurations[index]
         appState.referenceDurationMs = duration
         controller.setReferenceDuration(duration)
+    }
+
+    function showStatus(message) {
+        statusLine.text = message
+        statusTimer.restart()
+    }
+
+    // A rate or RR that can't be used is named at once, with the range of its
+    // unit; once usable, that message goes.
+    function reportCorrection() {
+        if (correctionInvalid)
+            showStatus(correction.problem)
+        else if (statusLine.text === lastCorrectionProblem)
+            statusLine.text = ""
+        lastCorrectionProblem = correction.problem
     }
 
     Timer {
@@ -204,10 +261,7 @@ Pane {
     Connections {
         target: root.controller
         ignoreUnknownSignals: true
-        function onTransientMessage(message) {
-            statusLine.text = message
-            statusTimer.restart()
-        }
+        function onTransientMessage(message) { root.showStatus(message) }
     }
 
     // Another program (or any other window that takes the keyboard) became
@@ -466,6 +520,38 @@ Pane {
             // Also when the current entry is picked again.
             onActivated: (index) => root.pickDuration(index)
 
+            // Closed, the selector changes nothing on keys: a digit or an arrow
+            // one Tab stop off would recalibrate every value on screen. Space,
+            // Enter and Alt+Down open the list, where the arrows move and Enter
+            // chooses. Other keys (Tab, Escape, Delete) go on as usual.
+            property bool openedByEnter: false
+            Keys.onPressed: (event) => {
+                if (popup.visible)
+                    return
+                const enter = event.key === Qt.Key_Return || event.key === Qt.Key_Enter
+                if (enter || (event.key === Qt.Key_Down && (event.modifiers & Qt.AltModifier))) {
+                    openedByEnter = enter
+                    popup.open()
+                    event.accepted = true
+                    return
+                }
+                if (event.key === Qt.Key_Space)
+                    return
+                const moves = [Qt.Key_Up, Qt.Key_Down, Qt.Key_Left, Qt.Key_Right, Qt.Key_Home,
+                               Qt.Key_End, Qt.Key_PageUp, Qt.Key_PageDown]
+                const typed = event.text.length > 0 && event.text.charCodeAt(0) >= 0x20
+                              && event.text.charCodeAt(0) !== 0x7f
+                if (moves.indexOf(event.key) >= 0 || typed)
+                    event.accepted = true
+            }
+            // The release of the Enter that opened the list would choose at once.
+            Keys.onReleased: (event) => {
+                if ((event.key === Qt.Key_Return || event.key === Qt.Key_Enter) && openedByEnter) {
+                    openedByEnter = false
+                    event.accepted = true
+                }
+            }
+
             HoverHandler {
                 id: durationHover
                 acceptedDevices: PointerDevice.Mouse | PointerDevice.TouchPad
@@ -558,14 +644,33 @@ Pane {
                     border.width: 1
                     border.color: root.theme.themeBorder
 
+                    // Shorter than its entries where the display has no room
+                    // for all: then it scrolls, and follows the highlighted entry.
                     ListView {
                         id: durationList
                         anchors.fill: parent
                         anchors.margins: metrics.listPadding
                         clip: true
-                        interactive: false
+                        interactive: contentHeight > height
+                        boundsBehavior: Flickable.StopAtBounds
                         model: durationListWindow.visible ? durationBox.delegateModel : null
                         currentIndex: durationBox.highlightedIndex
+                        // Opened or moved, the highlighted entry shows. A new
+                        // model (at every opening) resets the index: bound again.
+                        function showCurrent() {
+                            if (count === 0 || height <= 0)
+                                return
+                            if (currentIndex !== durationBox.highlightedIndex)
+                                currentIndex = Qt.binding(() => durationBox.highlightedIndex)
+                            if (currentIndex >= 0)
+                                positionViewAtIndex(currentIndex, ListView.Contain)
+                        }
+                        onCountChanged: showCurrent()
+                        onHeightChanged: showCurrent()
+                        onCurrentIndexChanged: showCurrent()
+                        ScrollIndicator.vertical: ScrollIndicator {
+                            active: durationList.interactive
+                        }
                     }
                 }
             }
@@ -574,7 +679,8 @@ Pane {
         Rectangle {
             id: qtcCard
             objectName: "qtcCard"
-            readonly property bool missingInput: root.appState.qtcValue === ""
+            // No usable rate or RR: the label reads "– add RR", and the card says so.
+            readonly property bool missingInput: root.correction.value === undefined
             readonly property Item input: qtcField
             visible: root.controller ? root.controller.hasQtMeasurement === true : false
             // A hidden field must not keep the keyboard: typing would change a
@@ -603,16 +709,20 @@ Pane {
                     color: qtcCard.missingInput ? look.warningText : root.theme.secondaryText
                 }
 
+                // A text that can't be used is outlined in warning colour even
+                // while it is typed, more strongly than an empty field.
                 Rectangle {
+                    objectName: "qtcInputBox"
                     width: parent.width
                     height: metrics.qtcInputHeight
                     radius: 6
                     clip: true
                     color: look.qtcInputFill
-                    border.width: 1
-                    border.color: qtcField.activeFocus ? root.theme.accent
-                                                       : (qtcCard.missingInput ? look.warningOutline
-                                                                               : root.theme.themeBorder)
+                    border.width: root.correctionInvalid ? 2 : 1
+                    border.color: root.correctionInvalid ? look.warningOutline
+                                                         : (qtcField.activeFocus ? root.theme.accent
+                                                                                 : (qtcCard.missingInput ? look.warningOutline
+                                                                                                         : root.theme.themeBorder))
 
                     Row {
                         anchors.fill: parent
@@ -640,15 +750,21 @@ Pane {
                             placeholderTextColor: "transparent"
                             enabled: qtcCard.visible
                             inputMethodHints: Qt.ImhDigitsOnly
-                            maximumLength: 5
-                            // Digits only, whatever the locale: no sign, no grouping.
-                            validator: RegularExpressionValidator { regularExpression: /[0-9]{0,5}/ }
+                            selectionColor: root.theme.accent
+                            selectedTextColor: look.selectionText
+                            // Takes every keystroke and paste as it is: nothing is
+                            // dropped or changed. What can't be used is marked and
+                            // named (the reading), and the labels don't use it.
                             // Follows the panel state: Clear All empties it.
                             text: root.appState.qtcValue
-                            onTextEdited: root.appState.qtcValue = text
+                            onTextEdited: {
+                                root.appState.qtcValue = text
+                                root.reportCorrection()
+                            }
                             Accessible.name: root.appState.qtcMode === "rate"
                                              ? qsTr("Rate in beats per minute")
                                              : qsTr("RR interval in milliseconds")
+                            Accessible.description: root.correction.problem
 
                             Text {
                                 objectName: "qtcPlaceholder"
@@ -673,7 +789,10 @@ Pane {
                             text: qsTr("bpm")
                             chosen: root.appState.qtcMode === "rate"
                             Accessible.name: qsTr("Use rate in beats per minute")
-                            onClicked: root.appState.qtcMode = "rate"
+                            onClicked: {
+                                root.appState.qtcMode = "rate"
+                                root.reportCorrection()
+                            }
                         }
 
                         Rectangle { width: 1; height: parent.height; color: root.theme.themeBorder }
@@ -685,7 +804,10 @@ Pane {
                             text: qsTr("ms")
                             chosen: root.appState.qtcMode === "rr"
                             Accessible.name: qsTr("Use RR interval in milliseconds")
-                            onClicked: root.appState.qtcMode = "rr"
+                            onClicked: {
+                                root.appState.qtcMode = "rr"
+                                root.reportCorrection()
+                            }
                         }
                     }
                 }
@@ -722,10 +844,7 @@ Pane {
                         radius: width / 2
                         color: swatch.modelData.color
                         border.width: swatch.chosen ? 2 : 1
-                        border.color: swatch.chosen ? root.theme.accent
-                                                    : (swatch.modelData.color === "#ffffff"
-                                                       ? look.whiteSwatchOutline
-                                                       : root.theme.themeBorder)
+                        border.color: swatch.chosen ? root.theme.accent : look.swatchOutline
                     }
 
                     // The keyboard focus, in a ring just outside the swatch's own

@@ -3,6 +3,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Window
+import ZRNCalipers as Zrn
 
 // The about page: name and version, instructions, the Bazett formula, a note on
 // privacy, and links to the lab's web pages. Hidden until openNear is called;
@@ -27,8 +28,10 @@ ApplicationWindow {
         id: metrics
         readonly property int windowWidth: 430
         readonly property int windowHeight: 590
+        // Where a display has less room, the window gets shorter, down to
+        // this, and its body scrolls.
+        readonly property int shortestHeight: 200
         readonly property int margin: 12
-        readonly property int anchorRise: 34
         readonly property int frameRadius: 9
         readonly property int titleBarHeight: 36
         readonly property int closeButtonWidth: 38
@@ -52,47 +55,61 @@ ApplicationWindow {
         readonly property color noteOutline: pick(["#b8d1ca", "#1c493f"])
     }
 
-    width: metrics.windowWidth
-    height: metrics.windowHeight
-    minimumWidth: metrics.windowWidth
-    maximumWidth: metrics.windowWidth
-    minimumHeight: metrics.windowHeight
-    maximumHeight: metrics.windowHeight
+    // The size openNear found room for on the display; the user can't resize.
+    property int fittedWidth: metrics.windowWidth
+    property int fittedHeight: metrics.windowHeight
+
+    width: fittedWidth
+    height: fittedHeight
+    minimumWidth: fittedWidth
+    maximumWidth: fittedWidth
+    minimumHeight: fittedHeight
+    maximumHeight: fittedHeight
 
     // X11 keeps a window's size in device pixels when it moves onto a display
     // of another scale; re-applying the logical size restores it.
     onScreenChanged: {
-        width = Qt.binding(() => metrics.windowWidth)
-        height = Qt.binding(() => metrics.windowHeight)
+        width = Qt.binding(() => infoWindow.fittedWidth)
+        height = Qt.binding(() => infoWindow.fittedHeight)
     }
     visible: false
     title: qsTr("About ZRN Calipers")
     color: "transparent"
     flags: Qt.Window | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint | Qt.WindowSystemMenuHint
 
-    // Opens the window beside a point in global logical coordinates. Given a
-    // display record, the window stays 12 pixels inside it and flips to the
-    // left of the point when it would come too close to the right edge; where
-    // the display is too small, the left and top margins win.
-    function openNear(anchorX, anchorY, display) {
-        const m = metrics.margin
-        const w = metrics.windowWidth
-        const h = metrics.windowHeight
-        let nx = anchorX + m
-        let ny = anchorY - metrics.anchorRise
-        if (display) {
-            const right = display.x + display.width
-            const bottom = display.y + display.height
-            if (nx + w > right - m)
-            nx = anchorX - w - m
-            nx = Math.max(display.x + m, Math.min(nx, right - w - m))
-            ny = Math.max(display.y + m, Math.min(ny, bottom - h - m))
-        }
-        x = Math.round(nx)
-        y = Math.round(ny)
+    // Opens the window beside the panel (a rect in global logical pixels):
+    // to its right where there is room, else to its left, else below (or
+    // above) it, never over its header, inside the display record's
+    // available area and 12 pixels from its edges, shorter where the display
+    // is. Without a display record, to the right, unclamped.
+    function openNear(panelRect, headerHeight, display) {
+        let area = Qt.rect(0, 0, 0, 0)
+        if (display)
+            area = display.screen && display.screen.availableGeometry
+                    ? display.screen.availableGeometry
+                    : Qt.rect(display.x, display.y, display.width, display.height)
+        const placed = Zrn.PopupPlacement.besidePanel(panelRect, headerHeight,
+                                                  Qt.size(metrics.windowWidth, metrics.windowHeight),
+                                                  metrics.shortestHeight, metrics.margin, area)
+        fittedWidth = placed.width
+        fittedHeight = placed.height
+        x = placed.x
+        y = placed.y
+        bodyView.contentY = 0
         show()
         raise()
         requestActivate()
+    }
+
+    // Scrolls the body so that an item in it (the link that took the focus)
+    // can be seen.
+    function showInBody(item) {
+        const top = item.mapToItem(bodyView.contentItem, 0, 0).y
+        const bottom = top + item.height
+        if (top < bodyView.contentY)
+            bodyView.contentY = top
+        else if (bottom > bodyView.contentY + bodyView.height)
+            bodyView.contentY = bottom - bodyView.height
     }
 
     onClosing: (close) => {
@@ -139,6 +156,7 @@ ApplicationWindow {
         leftInset: 0
         rightInset: 0
         Accessible.name: text
+        onActiveFocusChanged: if (activeFocus) infoWindow.showInBody(infoButton)
         contentItem: Text {
             text: infoButton.text
             font.pixelSize: 11
@@ -238,6 +256,18 @@ ApplicationWindow {
                     }
                     background: Rectangle {
                         color: closeButton.hovered ? infoWindow.theme.hoverColor : "transparent"
+                        // The keyboard focus, a ring kept clear of the window's
+                        // rounded corner.
+                        Rectangle {
+                            objectName: "closeFocusRing"
+                            anchors.fill: parent
+                            anchors.margins: 4
+                            radius: 5
+                            visible: closeButton.activeFocus
+                            color: "transparent"
+                            border.width: 1
+                            border.color: infoWindow.theme.accent
+                        }
                     }
                 }
             }
@@ -245,17 +275,31 @@ ApplicationWindow {
 
         // The body: its width is fixed, so every wrapped text knows its
         // height at once. The links sit at the bottom; the free height
-        // between the note and the links stays empty.
-        Item {
-            id: body
+        // between the note and the links stays empty. Where the window is
+        // shorter than its body (a small display), the body scrolls.
+        Flickable {
+            id: bodyView
+            objectName: "bodyView"
+            readonly property real naturalHeight: topPart.height + metrics.bodySpacing
+                                                  + bottomPart.height + 2 * metrics.bodyMargin
             anchors.top: titleBar.bottom
             anchors.left: parent.left
             anchors.right: parent.right
             anchors.bottom: parent.bottom
-            anchors.margins: metrics.bodyMargin
+            clip: true
+            contentWidth: width
+            contentHeight: Math.max(height, naturalHeight)
+            interactive: naturalHeight > height
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar {
+                policy: bodyView.interactive ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+            }
 
             Column {
-                width: parent.width
+                id: topPart
+                x: metrics.bodyMargin
+                y: metrics.bodyMargin
+                width: parent.width - 2 * metrics.bodyMargin
                 spacing: metrics.bodySpacing
 
                 Row {
@@ -324,7 +368,7 @@ ApplicationWindow {
                 ActionRow {
                     width: parent.width
                     title: qsTr("Adjust")
-                    description: qsTr("Drag the center handle or line to move; drag either endpoint to resize. Selected: Left/Right resize by a pixel, Up/Down and Ctrl+Left/Right move, Shift steps 10, Delete removes.")
+                    description: qsTr("Drag the line or center handle to move, an endpoint to resize. F6 selects the next caliper; Left/Right resize it, Up/Down and Ctrl+Left/Right move it, Shift steps 10, Delete removes it.")
                 }
                 ActionRow {
                     width: parent.width
@@ -375,8 +419,11 @@ ApplicationWindow {
             }
 
             Column {
-                width: parent.width
+                id: bottomPart
+                x: metrics.bodyMargin
+                width: parent.width - 2 * metrics.bodyMargin
                 anchors.bottom: parent.bottom
+                anchors.bottomMargin: metrics.bodyMargin
                 spacing: metrics.bodySpacing
 
                 Text {

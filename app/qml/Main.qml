@@ -2,6 +2,7 @@ pragma ComponentBehavior: Bound
 
 import QtQuick
 import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import QtQuick.Window
 
 // The control panel: a narrow frameless window with its own title bar and the
@@ -142,12 +143,29 @@ ApplicationWindow {
     }
 
     // Stays above the overlays and takes the keyboard for the selected caliper
-    // (the overlays never take focus themselves): after a caliper was created
-    // or pressed.
+    // (the overlays never take focus themselves): after a caliper was created,
+    // pressed or walked to. A button that has the focus keeps it, so that Tab
+    // goes on from there: the keys it leaves alone reach the frame anyway.
     function takeKeyboardForCalipers() {
         raise()
         requestActivate()
-        frame.forceActiveFocus()
+        if (!(activeFocusItem instanceof T.AbstractButton))
+            frame.forceActiveFocus()
+    }
+
+    // Selects the next caliper (the previous one with a negative step) of the
+    // displays that exist, in the order of the rows, from the first again
+    // after the last; with nothing selected, the first (or the last).
+    function walkCalipers(step) {
+        const rows = (controller && controller.measurements || []).filter(
+                         r => displayRecord(r.displayId) !== null)
+        if (rows.length === 0)
+            return
+        const current = rows.findIndex(r => r.id === controller.selectedId)
+        const next = current < 0 ? (step > 0 ? 0 : rows.length - 1)
+                                 : (current + step + rows.length) % rows.length
+        controller.selectedId = rows[next].id
+        takeKeyboardForCalipers()
     }
 
     // The row of the selected caliper, or null when nothing that exists is selected.
@@ -192,6 +210,11 @@ ApplicationWindow {
     // for a key it leaves alone: with no caliper selected, or while the QTc
     // field or the duration list has the keyboard.
     function handleCaliperKey(event) {
+        // F6 walks the calipers from anywhere in the panel but the open list.
+        if (event.key === Qt.Key_F6 && !controlPanel.durationListOpen) {
+            walkCalipers((event.modifiers & Qt.ShiftModifier) ? -1 : 1)
+            return true
+        }
         const row = selectedRow()
         if (!row || controlPanel.textEntryActive || controlPanel.durationListOpen)
             return false
@@ -242,11 +265,25 @@ ApplicationWindow {
     }
 
     function openInformation() {
-        const corner = infoButton.mapToGlobal(infoButton.width, 0)
-        infoWindow.openNear(corner.x, corner.y, targetDisplay())
+        infoWindow.openNear(Qt.rect(x, y, width, height), metrics.headerHeight, targetDisplay())
     }
 
-    Component.onCompleted: positionControlPanel()
+    // The keyboard starts here: without a window manager nothing else would
+    // give the panel the focus before its first click.
+    Component.onCompleted: {
+        positionControlPanel()
+        requestActivate()
+        frame.forceActiveFocus()
+    }
+
+    // The rate or RR was typed for the QT/QTc caliper there was: when that
+    // caliper goes (removed, replaced by a new one, cleared), the input goes
+    // with it, so a new QT/QTc caliper never shows a stale QTc.
+    Connections {
+        target: panel.controller
+        ignoreUnknownSignals: true
+        function onQtMeasurementIdChanged() { panel.appState.qtcValue = "" }
+    }
 
     // Ends the event loop directly: a quit request would first ask every
     // window to close, and the information window declines (it only hides).

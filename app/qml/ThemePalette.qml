@@ -11,9 +11,11 @@ QtObject {
         hoverColor: "#dcece7"
         selectedColor: "#cce9e2"
         primaryText: "#17342e"
-        secondaryText: "#526f68"
+        // Both a shade darker than they were, so that every text on every
+        // control fill of this column reads at 4.5:1 or more.
+        secondaryText: "#4b6660"
         themeBorder: "#adc8c0"
-        accent: "#0f766e"
+        accent: "#0e7068"
     }
 
     readonly property ThemeColors dark: ThemeColors {

@@ -20,6 +20,9 @@ const QString kSelectBeforeNudgingMessage = QStringLiteral("Select a measurement
 const QString kDisplayInvalidatedMessage
     = QStringLiteral("Display topology or DPI changed. Draw a new reference on that display.");
 const QString kMeasurementUnavailable = QStringLiteral("Measurement unavailable");
+// Said whenever the active reference comes to stand for another duration:
+// every calibrated value on screen changes with it.
+const QString kReferenceDurationMessage = QStringLiteral("Reference: %1 ms");
 const QString kInactiveReference = QStringLiteral("Inactive reference drawing");
 // "QT/QTc", then "– add Ref" and "– add RR" with an en dash.
 const QString kQtcOverlayLabel = QStringLiteral("QT/QTc\n\u2013 add Ref\n\u2013 add RR");
@@ -56,7 +59,13 @@ QString pixelText(double widthPx)
 
 } // namespace
 
-OverlayController::OverlayController(QObject *parent) : QObject(parent) {}
+OverlayController::OverlayController(QObject *parent) : QObject(parent)
+{
+    // Connected first, so the QT/QTc caliper's id is current before anyone
+    // else hears of the change: every path that changes calipers ends here.
+    connect(this, &OverlayController::measurementsChanged, this,
+            &OverlayController::updateQtMeasurementId);
+}
 
 OverlayController::~OverlayController() = default;
 
@@ -380,8 +389,14 @@ void OverlayController::setActiveReference(quint64 id, double durationMs)
 void OverlayController::setReferenceDuration(double durationMs)
 {
     // The same caliper keeps calibrating; only the duration it stands for changes.
-    if (const auto &reference = m_model.reference())
-        replaceReference(reference->caliperId, durationMs);
+    const auto &reference = m_model.reference();
+    if (!reference)
+        return;
+    const double before = reference->durationMs;
+    replaceReference(reference->caliperId, durationMs);
+    const auto &after = m_model.reference();
+    if (after && after->durationMs != before)
+        emit transientMessage(kReferenceDurationMessage.arg(durationText(after->durationMs)));
 }
 
 void OverlayController::replaceReference(quint64 id, double durationMs)
@@ -414,6 +429,21 @@ void OverlayController::announce(QStringList touched, const ReferenceState &befo
     emit measurementsChanged();
     for (const QString &display : std::as_const(touched))
         emit displayMeasurementsChanged(display);
+}
+
+void OverlayController::updateQtMeasurementId()
+{
+    quint64 id = 0;
+    for (const zrn::Caliper &caliper : m_model.calipers()) {
+        if (caliper.kind == zrn::CaliperKind::Qtc) {
+            id = caliper.id;
+            break;
+        }
+    }
+    if (id == m_qtMeasurementId)
+        return;
+    m_qtMeasurementId = id;
+    emit qtMeasurementIdChanged();
 }
 
 double OverlayController::calculateBazettQtc(double qtMs, double rateOrRrValue,

@@ -24,6 +24,10 @@ class OverlayController : public QObject
     Q_PROPERTY(QVariantList referenceChoices READ referenceChoices NOTIFY measurementsChanged)
     Q_PROPERTY(bool hasQtMeasurement READ hasQtMeasurement NOTIFY measurementsChanged)
     Q_PROPERTY(bool qtNeedsReference READ qtNeedsReference NOTIFY measurementsChanged)
+    // The QT/QTc caliper, 0 when there is none. It changes when that caliper
+    // goes, however it goes, and when a new one replaces it; the rate or RR
+    // typed for it goes with it.
+    Q_PROPERTY(quint64 qtMeasurementId READ qtMeasurementId NOTIFY qtMeasurementIdChanged)
     Q_PROPERTY(quint64 selectedId READ selectedId WRITE setSelectedId NOTIFY selectedIdChanged)
     Q_PROPERTY(bool editMode MEMBER m_editMode WRITE setEditMode NOTIFY editModeChanged)
 
@@ -64,6 +68,7 @@ public:
     // it is dragged). The overlays and the rows share this one text.
     [[nodiscard]] QString labelText(const MeasurementRow &row, double widthPx,
                                     const CorrectionInput &correction) const;
+    [[nodiscard]] quint64 qtMeasurementId() const { return m_qtMeasurementId; }
 
     [[nodiscard]] static zrn::CaliperKind kindFromString(const QString &text);
     [[nodiscard]] static QString kindLabel(zrn::CaliperKind kind);
@@ -77,6 +82,7 @@ signals:
     // After measurementsChanged, once for each display whose rows changed: an
     // overlay rebuilds only when its own display was touched.
     void displayMeasurementsChanged(const QString &displayId);
+    void qtMeasurementIdChanged();
 
 public slots:
     void setSelectedId(quint64 id);
@@ -136,9 +142,12 @@ private:
     QStringList replaceSameKind(zrn::CaliperKind kind);
     // Makes the caliper the reference for the duration, or reports why not.
     void replaceReference(quint64 id, double durationMs);
+    // Follows the model after every completed change.
+    void updateQtMeasurementId();
 
     zrn::MeasurementModel m_model;
     QHash<quint64, VisualCaliper> m_visuals;
     quint64 m_selectedId = 0;
     bool m_editMode = false;
+    quint64 m_qtMeasurementId = 0;
 };

@@ -1,6 +1,7 @@
 #include "caliper_scene.h"
 
 #include "caliper_sprites.h"
+#include "correction_input.h"
 #include "label_layout.h"
 #include "native_overlay_window.h"
 #include "overlay_controller.h"
@@ -104,13 +105,8 @@ void CaliperScene::setCapturesPointer(bool captures)
 
 OverlayController::CorrectionInput CaliperScene::correction() const
 {
-    OverlayController::CorrectionInput input;
-    input.mode = m_qtcMode;
-    bool ok = false;
-    const int value = m_qtcValue.toInt(&ok);
-    if (ok && value > 0)
-        input.value = value;
-    return input;
+    // The palette reads the same text the same way, and marks what it refuses.
+    return {zrn::readCorrectionInput(m_qtcValue, m_qtcMode).value, m_qtcMode};
 }
 
 QSizeF CaliperScene::displaySize() const
@@ -336,6 +332,12 @@ QRectF CaliperScene::labelBox(quint64 id) const
 {
     const std::optional<std::size_t> index = indexOf(id);
     return index ? m_shown[*index].box : QRectF();
+}
+
+QString CaliperScene::labelText(quint64 id) const
+{
+    const std::optional<std::size_t> index = indexOf(id);
+    return index ? m_shown[*index].label : QString();
 }
 
 void CaliperScene::updateHover(QPointF position)

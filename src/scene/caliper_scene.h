@@ -82,6 +82,8 @@ public:
     // The label box of a caliper as drawn now, in logical pixels; empty for an
     // id this display does not show.
     Q_INVOKABLE QRectF labelBox(quint64 id) const;
+    // Its text, as drawn now.
+    Q_INVOKABLE QString labelText(quint64 id) const;
     // The part of the topmost caliper at a point of the scene, and its id.
     Q_INVOKABLE zrn::scene::Part partAt(qreal x, qreal y) const;
     Q_INVOKABLE quint64 caliperAt(qreal x, qreal y) const;

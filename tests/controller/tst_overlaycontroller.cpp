@@ -44,6 +44,11 @@ QString sel(quint64 id)
     return QStringLiteral("selected:") + QString::number(id);
 }
 
+QString qt(quint64 id)
+{
+    return QStringLiteral("qt:") + QString::number(id);
+}
+
 const QString kChanged = QStringLiteral("measurements");
 
 // Every signal of the controller, in order, with what a listener sees at that moment.
@@ -63,6 +68,8 @@ public:
         });
         connect(&controller, &OverlayController::transientMessage, this,
                 [this](const QString &text) { events << msg(text); });
+        connect(&controller, &OverlayController::qtMeasurementIdChanged, this,
+                [this, &controller] { events << qt(controller.qtMeasurementId()); });
     }
 
     QStringList take()
@@ -249,6 +256,8 @@ private slots:
     void touchedDisplays();
     void qtFlags_data();
     void qtFlags();
+    void qtMeasurementId_data();
+    void qtMeasurementId();
 
     void rows_data();
     void rows();
@@ -282,6 +291,7 @@ void TestOverlayController::metaObjectOrder()
                              "QVariantList referenceChoices r measurementsChanged",
                              "bool hasQtMeasurement r measurementsChanged",
                              "bool qtNeedsReference r measurementsChanged",
+                             "qulonglong qtMeasurementId r qtMeasurementIdChanged",
                              "qulonglong selectedId rw selectedIdChanged",
                              "bool editMode rw editModeChanged",
                          }));
@@ -300,6 +310,7 @@ void TestOverlayController::metaObjectOrder()
                  "1 void editModeChanged()",
                  "1 void transientMessage(QString)",
                  "1 void displayMeasurementsChanged(QString)",
+                 "1 void qtMeasurementIdChanged()",
                  "2 void setSelectedId(qulonglong)",
                  "2 void setEditMode(bool)",
                  "2 void handleDisplayInvalidated(QString)",
@@ -425,7 +436,9 @@ void TestOverlayController::addAccepted()
     OverlayController c;
     Recorder rec(c);
     QCOMPARE(c.addMeasurement(kind, "A", dpi, dpr, startX, endX, 7, "#123456", 1000), 1u);
-    QCOMPARE(rec.take(), (QStringList{sel(1), kChanged}));
+    QCOMPARE(rec.take(), kindText == QLatin1String("QT/QTc")
+                             ? (QStringList{sel(1), qt(1), kChanged})
+                             : (QStringList{sel(1), kChanged}));
     const QVariantMap row = rowOf(c, 1);
     QCOMPARE(row.value("kind").toString(), kindText);
     QCOMPARE(row.value("rawWidth").toDouble(), width);
@@ -527,11 +540,11 @@ void TestOverlayController::replacement_data()
     QTest::newRow("second qtc replaces the selected first")
         << QStringList{"qtc", "standard"} << quint64(1) << quint64(0) << "qtc" << 50.0 << 300.0
         << 1000.0 << quint64(3) << L{2, 3} << quint64(0) << quint64(4)
-        << QStringList{sel(0), sel(3), kChanged};
+        << QStringList{sel(0), sel(3), qt(3), kChanged};
     QTest::newRow("second qtc replaces an unselected first")
         << QStringList{"qtc", "standard"} << quint64(0) << quint64(0) << "qtc" << 50.0 << 300.0
         << 1000.0 << quint64(3) << L{2, 3} << quint64(0) << quint64(4)
-        << QStringList{sel(3), kChanged};
+        << QStringList{sel(3), qt(3), kChanged};
     QTest::newRow("reference replaces the selected active reference")
         << QStringList{"standard", "reference"} << quint64(0) << quint64(0) << "reference" << 50.0
         << 300.0 << 500.0 << quint64(3) << L{1, 3} << quint64(3) << quint64(4)
@@ -543,7 +556,7 @@ void TestOverlayController::replacement_data()
     QTest::newRow("qtc leaves the reference")
         << QStringList{"reference", "qtc"} << quint64(0) << quint64(0) << "qtc" << 50.0 << 300.0
         << 1000.0 << quint64(3) << L{1, 3} << quint64(1) << quint64(4)
-        << QStringList{sel(0), sel(3), kChanged};
+        << QStringList{sel(0), sel(3), qt(3), kChanged};
     QTest::newRow("standard replaces nothing")
         << QStringList{"reference", "qtc", "standard"} << quint64(0) << quint64(0) << "standard"
         << 50.0 << 300.0 << 1000.0 << quint64(4) << L{1, 2, 3, 4} << quint64(1) << quint64(5)
@@ -567,7 +580,7 @@ void TestOverlayController::replacement_data()
     QTest::newRow("refused narrow qtc removes the earlier qtc")
         << QStringList{"qtc"} << quint64(0) << quint64(0) << "qtc" << 10.0 << 300.0 << 1000.0
         << quint64(0) << L{} << quint64(0) << quint64(2)
-        << QStringList{sel(0), msg(kTooNarrow), kChanged};
+        << QStringList{sel(0), msg(kTooNarrow), qt(0), kChanged};
     QTest::newRow("line that is not finite replaces nothing")
         << QStringList{"qtc"} << quint64(0) << quint64(0) << "qtc" << 50.0 << kNaN << 1000.0
         << quint64(0) << L{1} << quint64(0) << quint64(2) << QStringList{msg(kTooNarrow)};
@@ -868,7 +881,7 @@ void TestOverlayController::clearAll()
     c.setEditMode(true);
     rec.take();
     c.clear();
-    QCOMPARE(rec.take(), (QStringList{sel(0), kChanged}));
+    QCOMPARE(rec.take(), (QStringList{sel(0), qt(0), kChanged}));
     QVERIFY(c.m_model.calipers().empty());
     QVERIFY(c.m_visuals.isEmpty());
     QVERIFY(!c.m_model.reference());
@@ -931,7 +944,9 @@ void TestOverlayController::setReferenceDuration_data()
 
     QTest::newRow("no reference") << false << 500.0 << "" << QStringList();
     QTest::newRow("500 ms") << true << 500.0 << QStringLiteral("Reference #1 \u2014 500 ms")
-                            << QStringList{kChanged};
+                            << QStringList{kChanged, msg(QStringLiteral("Reference: 500 ms"))};
+    QTest::newRow("25 ms") << true << 25.0 << QStringLiteral("Reference #1 \u2014 25 ms")
+                           << QStringList{kChanged, msg(QStringLiteral("Reference: 25 ms"))};
     QTest::newRow("same duration")
         << true << 1000.0 << QStringLiteral("Reference #1 \u2014 1000 ms") << QStringList{kChanged};
     QTest::newRow("300 ms") << true << 300.0 << QStringLiteral("Reference #1 \u2014 1000 ms")
@@ -1219,6 +1234,65 @@ void TestOverlayController::qtFlags()
     QCOMPARE(c.qtNeedsReference(), needsReference);
     QCOMPARE(c.property("hasQtMeasurement").toBool(), hasQt);
     QCOMPARE(c.property("qtNeedsReference").toBool(), needsReference);
+}
+
+void TestOverlayController::qtMeasurementId_data()
+{
+    QTest::addColumn<QStringList>("setup");
+    QTest::addColumn<quint64>("select");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<quint64>("after");
+    QTest::addColumn<QStringList>("qtEvents");
+
+    // setup: calipers 1..n, 100 px on "A"; the same-kind replacement and Clear
+    // All are in their own tests above.
+    QTest::newRow("first qtc") << QStringList{"standard"} << quint64(0) << "add qtc" << quint64(2)
+                               << QStringList{qt(2)};
+    QTest::newRow("standard beside it")
+        << QStringList{"qtc"} << quint64(0) << "add standard" << quint64(1) << QStringList();
+    QTest::newRow("qtc removed") << QStringList{"qtc", "standard"} << quint64(1) << "remove"
+                                 << quint64(0) << QStringList{qt(0)};
+    QTest::newRow("another removed")
+        << QStringList{"qtc", "standard"} << quint64(2) << "remove" << quint64(1) << QStringList();
+    QTest::newRow("qtc dragged") << QStringList{"qtc"} << quint64(0) << "drag" << quint64(1)
+                                 << QStringList();
+    QTest::newRow("its display changed scale") << QStringList{"reference", "qtc"} << quint64(0)
+                                               << "invalidate" << quint64(2) << QStringList();
+    QTest::newRow("its display shrank")
+        << QStringList{"qtc"} << quint64(0) << "shrink" << quint64(1) << QStringList();
+}
+
+void TestOverlayController::qtMeasurementId()
+{
+    QFETCH(QStringList, setup);
+    QFETCH(quint64, select);
+    QFETCH(QString, command);
+    QFETCH(quint64, after);
+    QFETCH(QStringList, qtEvents);
+
+    OverlayController c;
+    for (const QString &k : setup)
+        QVERIFY(add(c, k, 100) != 0);
+    if (select)
+        c.setSelectedId(select);
+    Recorder rec(c);
+    if (command.startsWith(QLatin1String("add ")))
+        QVERIFY(add(c, command.mid(4), 100) != 0);
+    else if (command == QLatin1String("remove"))
+        c.removeSelected();
+    else if (command == QLatin1String("drag"))
+        QVERIFY(c.updateMeasurementGeometry(1, 200, 260, 40));
+    else if (command == QLatin1String("invalidate"))
+        c.handleDisplayInvalidated(QStringLiteral("A"));
+    else if (command == QLatin1String("shrink"))
+        c.keepInsideDisplay(QStringLiteral("A"), 150, 150);
+    QStringList seen;
+    for (const QString &event : rec.take()) {
+        if (event.startsWith(QLatin1String("qt:")))
+            seen << event;
+    }
+    QCOMPARE(seen, qtEvents);
+    QCOMPARE(c.qtMeasurementId(), after);
 }
 
 void TestOverlayController::rows_data()
@@ -1773,6 +1847,8 @@ void TestOverlayController::randomizedSequence()
                 after.reference->durationMs = ms;
                 expected = after;
                 expectedEvents = {kChanged};
+                if (ms != before.reference->durationMs)
+                    expectedEvents << msg(QStringLiteral("Reference: %1 ms").arg(ms));
             } else {
                 expected = before;
                 if (before.reference)
@@ -1809,6 +1885,18 @@ void TestOverlayController::randomizedSequence()
                 expectedEvents = {QStringLiteral("editMode:%1").arg(on ? "true" : "false")};
         }
 
+        // A new QT/QTc caliper, or none, is announced before the change itself.
+        const auto qtcOf = [](const std::vector<zrn::Caliper> &calipers) {
+            for (const zrn::Caliper &caliper : calipers) {
+                if (caliper.kind == zrn::CaliperKind::Qtc)
+                    return quint64(caliper.id);
+            }
+            return quint64(0);
+        };
+        const quint64 qtAfter = qtcOf(c.m_model.calipers());
+        if (qtcOf(before.calipers) != qtAfter)
+            expectedEvents.insert(std::max(qsizetype(0), expectedEvents.indexOf(kChanged)),
+                                  qt(qtAfter));
         const QByteArray context = QStringLiteral("step %1: %2").arg(step).arg(what).toUtf8();
         QVERIFY2(rec.events == expectedEvents,
                  (context + " events " + rec.events.join(" | ").toUtf8()).constData());

@@ -5,6 +5,8 @@ QtObject {
     property bool hasQtMeasurement: false
     property bool qtNeedsReference: false
     property var selectedId: 0
+    // The QT/QTc caliper's id; its change empties the panel's QTc input.
+    property var qtMeasurementId: 0
     property bool editMode: false
     property var referenceChoices: []
     property var measurements: []
@@ -30,6 +32,7 @@ QtObject {
         clearCount = 0
         measurements = []
         selectedId = 0
+        qtMeasurementId = 0
         nudges = []
         geometries = []
         removeCount = 0

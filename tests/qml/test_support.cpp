@@ -2,6 +2,8 @@
 
 #include "screen_emulation.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLocale>
@@ -28,4 +30,9 @@ QString TestSupport::setDefaultLocale(const QString &name)
     const QString previous = QLocale().name();
     QLocale::setDefault(QLocale(name));
     return previous;
+}
+
+void TestSupport::setClipboardText(const QString &text)
+{
+    QGuiApplication::clipboard()->setText(text);
 }

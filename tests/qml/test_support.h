@@ -18,4 +18,7 @@ public:
     // Makes the named locale (such as "de_DE") the default of objects created
     // from now on, as if the system were set to it; returns the previous name.
     Q_INVOKABLE QString setDefaultLocale(const QString &name);
+
+    // Puts text on the clipboard, for a paste as the user makes it (Ctrl+V).
+    Q_INVOKABLE void setClipboardText(const QString &text);
 };

@@ -170,22 +170,22 @@ TestCase {
         compare(field.Accessible.name, "Rate in beats per minute")
         mouseClick(field)
         verify(field.activeFocus)
+        // Taken as typed, and marked: nothing is dropped.
         keyClick(Qt.Key_7)
         keyClick(Qt.Key_A)
         keyClick(Qt.Key_Minus)
         keyClick(Qt.Key_2)
+        compare(field.text, "7a-2")
+        compare(panelState.qtcValue, "7a-2")
+        verify(card.missingInput)
+        compare(child("statusLine").text, rateProblem)
+        field.selectAll()
+        keyClick(Qt.Key_7)
+        keyClick(Qt.Key_2)
         compare(panelState.qtcValue, "72")
         verify(!card.missingInput)
         compare(card.color, "#ffffff")
-        for (const key of [Qt.Key_1, Qt.Key_2, Qt.Key_3, Qt.Key_4])
-            keyClick(key)
-        compare(field.text, "72123")
-        compare(panelState.qtcValue, "72123")
-        // A value still being typed stays; it does not count as missing.
-        field.selectAll()
-        keyClick(Qt.Key_0)
-        compare(panelState.qtcValue, "0")
-        verify(!card.missingInput)
+        compare(child("statusLine").text, "")
         panelState.darkMode = true
         compare(card.color, "#102620")
     }
@@ -341,10 +341,10 @@ TestCase {
         mouseClick(s)
         compare(panelState.color, data.color)
         compare(s.background.border.width, 2)
-        compare(s.background.border.color, "#0f766e")
+        compare(s.background.border.color, "#0e7068")
         const other = swatch((data.index + 1) % 8)
         compare(other.background.border.width, 1)
-        compare(other.background.border.color, other.modelData.color === "#ffffff" ? "#718780" : "#adc8c0")
+        compare(other.background.border.color, "#718780")
     }
 
     function tipFor(index) {
@@ -432,24 +432,41 @@ TestCase {
 
     // ---- Faults found by use ----------------------------------------------
 
-    function test_qtcInputTakesDigitsOnly_data() {
-        const keys = [
-            { tag: "thousands comma", keys: [Qt.Key_1, Qt.Key_Comma, Qt.Key_0, Qt.Key_0, Qt.Key_0], value: "1000" },
-            { tag: "thousands point", keys: [Qt.Key_1, Qt.Key_Period, Qt.Key_0, Qt.Key_0, Qt.Key_0], value: "1000" },
-            { tag: "plus sign", keys: [Qt.Key_Plus, Qt.Key_7, Qt.Key_2], value: "72" },
-            { tag: "minus sign", keys: [Qt.Key_Minus, Qt.Key_6, Qt.Key_0], value: "60" },
-            { tag: "space and letters", keys: [Qt.Key_8, Qt.Key_Space, Qt.Key_E, Qt.Key_0], value: "80" },
-            { tag: "at most five digits", keys: [Qt.Key_1, Qt.Key_2, Qt.Key_3, Qt.Key_4, Qt.Key_5, Qt.Key_6], value: "12345" },
+    readonly property string rateProblem: "Rate must be a whole number from 20 to 300 bpm."
+    readonly property string rrProblem: "RR interval must be a whole number from 200 to 3000 ms."
+
+    // The input as typed or pasted, under locales with other separators and
+    // other digits: the field keeps exactly what was entered; only a plain
+    // whole number in range is used; anything else is outlined in warning
+    // colour, described, and named in the status line with the unit's range.
+    function test_qtcInput_data() {
+        const digits = s => s.split("").map(c => Qt.Key_0 + Number(c))
+        const cases = [
+            { tag: "0.8 in ms", mode: "rr", keys: [Qt.Key_0, Qt.Key_Period, Qt.Key_8], text: "0.8" },
+            { tag: "0,8 in ms", mode: "rr", keys: [Qt.Key_0, Qt.Key_Comma, Qt.Key_8], text: "0,8" },
+            { tag: "-300 in ms", mode: "rr", keys: [Qt.Key_Minus].concat(digits("300")), text: "-300" },
+            { tag: "12a3 in ms", mode: "rr", keys: [Qt.Key_1, Qt.Key_2, Qt.Key_A, Qt.Key_3], text: "12a3" },
+            { tag: "20 digits in ms", mode: "rr", keys: digits("12345678901234567890"), text: "12345678901234567890" },
+            { tag: "pasted 1234567 in ms", mode: "rr", paste: "1234567", text: "1234567" },
+            { tag: "7 bpm", mode: "rate", keys: digits("7"), text: "7" },
+            { tag: "99999 bpm", mode: "rate", keys: digits("99999"), text: "99999" },
+            { tag: "pasted 1.000 in ms", mode: "rr", paste: "1.000", text: "1.000" },
+            { tag: "pasted Arabic-Indic 72 bpm", mode: "rate", paste: "\u0667\u0662", text: "\u0667\u0662" },
+            { tag: "pasted \" 72 \" bpm", mode: "rate", paste: " 72 ", text: " 72 ", value: 72 },
+            { tag: "72 bpm", mode: "rate", keys: digits("72"), text: "72", value: 72 },
+            { tag: "640 ms", mode: "rr", keys: digits("640"), text: "640", value: 640 },
         ]
         const rows = []
-        for (const locale of ["de_DE", "en_US"]) {
-            for (const k of keys)
-                rows.push({ tag: locale + ": " + k.tag, locale: locale, keys: k.keys, value: k.value })
+        for (const locale of ["de_DE", "fr_FR", "ar_EG"]) {
+            for (const c of cases) {
+                rows.push({ tag: locale + ": " + c.tag, locale: locale, mode: c.mode, keys: c.keys,
+                            paste: c.paste, text: c.text, value: c.value })
+            }
         }
         return rows
     }
 
-    function test_qtcInputTakesDigitsOnly(data) {
+    function test_qtcInput(data) {
         // The field is built again under the locale, as it would be on such a system.
         const previous = testSupport.setDefaultLocale(data.locale)
         try {
@@ -457,17 +474,70 @@ TestCase {
             host = createTemporaryObject(hostComponent, null, { x: 100, y: 100 })
             palette = host.panelUnderTest
             waitForRendering(palette)
+            panelState.qtcMode = data.mode
             fake.hasQtMeasurement = true
             const field = child("qtcField")
             mouseClick(field)
             verify(field.activeFocus)
-            for (const key of data.keys)
-                keyClick(key)
-            compare(field.text, data.value)
-            compare(panelState.qtcValue, data.value)
+            if (data.paste !== undefined) {
+                testSupport.setClipboardText(data.paste)
+                keyClick(Qt.Key_V, Qt.ControlModifier)
+            } else {
+                for (const key of data.keys)
+                    keyClick(key)
+            }
+            compare(field.text, data.text)
+            compare(panelState.qtcValue, data.text)
+            compare(palette.correction.value, data.value)
+            const usable = data.value !== undefined
+            const problem = usable ? "" : (data.mode === "rate" ? rateProblem : rrProblem)
+            compare(child("statusLine").text, problem)
+            compare(field.Accessible.description, problem)
+            compare(child("qtcCard").missingInput, !usable)
+            const box = child("qtcInputBox")
+            compare(box.border.color, usable ? Qt.color("#0e7068") : Qt.color("#d45b68"))
+            compare(box.border.width, usable ? 1 : 2)
         } finally {
             testSupport.setDefaultLocale(previous)
         }
+    }
+
+    function test_switchingTheUnitChecksAgain() {
+        fake.hasQtMeasurement = true
+        const field = child("qtcField")
+        const line = child("statusLine")
+        mouseClick(field)
+        for (const key of [Qt.Key_6, Qt.Key_4, Qt.Key_0])
+            keyClick(key)
+        compare(palette.correction.value, undefined)
+        compare(line.text, rateProblem)
+        mouseClick(child("rrButton"))
+        compare(palette.correction.value, 640)
+        compare(line.text, "")
+        compare(field.Accessible.description, "")
+        mouseClick(child("rateButton"))
+        compare(palette.correction.value, undefined)
+        compare(line.text, rateProblem)
+        compare(field.text, "640")
+        // Another message stays until its time is up.
+        fake.transientMessage("Calipers must be wider than 10 logical pixels.")
+        mouseClick(child("rrButton"))
+        compare(line.text, "Calipers must be wider than 10 logical pixels.")
+    }
+
+    function test_selectionUsesTheAccent_data() {
+        return [
+            { tag: "light", dark: false, selection: "#0e7068", text: "#ffffff" },
+            { tag: "dark", dark: true, selection: "#5eead4", text: "#081311" },
+        ]
+    }
+
+    function test_selectionUsesTheAccent(data) {
+        panelState.darkMode = data.dark
+        fake.hasQtMeasurement = true
+        const field = child("qtcField")
+        compare(field.selectionColor, Qt.color(data.selection))
+        compare(field.selectedTextColor, Qt.color(data.text))
     }
 
     function test_hiddenQtcFieldTakesNoInput() {
@@ -515,7 +585,7 @@ TestCase {
         keyClick(Qt.Key_Tab)
         verify(rate.activeFocus)
         compare(rate.background.border.width, 1)
-        compare(rate.background.border.color, "#0f766e")
+        compare(rate.background.border.color, "#0e7068")
         keyClick(Qt.Key_Tab)
         verify(rr.activeFocus)
         compare(rr.background.border.width, 1)
@@ -530,7 +600,7 @@ TestCase {
         verify(!ring.visible)
         teal.forceActiveFocus(Qt.TabFocusReason)
         verify(ring.visible)
-        compare(ring.border.color, "#0f766e")
+        compare(ring.border.color, "#0e7068")
         verify(ring.width > teal.width)
         keyClick(Qt.Key_Tab)
         verify(green.activeFocus)
@@ -568,6 +638,181 @@ TestCase {
         // Closed, the panel works as before.
         mouseClick(qtc, qtc.width / 2, qtc.height / 2)
         compare(tools, ["qtc"])
+    }
+
+    // ---- The duration selector from the keyboard ---------------------------
+
+    function focusSelector() {
+        host.requestActivate()
+        tryVerify(() => host.active)
+        const box = child("durationBox")
+        box.forceActiveFocus(Qt.TabFocusReason)
+        verify(box.activeFocus)
+        return box
+    }
+
+    // Closed, the selector changes nothing: not on a digit typed one Tab stop
+    // off, not on the keys that walk a list.
+    function test_closedSelectorChangesNothingOnKeys_data() {
+        return [
+            { tag: "digit 5", key: Qt.Key_5 },
+            { tag: "digit 2", key: Qt.Key_2 },
+            { tag: "letter", key: Qt.Key_M },
+            { tag: "Down", key: Qt.Key_Down },
+            { tag: "Up", key: Qt.Key_Up },
+            { tag: "Shift+Down", key: Qt.Key_Down, mods: Qt.ShiftModifier },
+            { tag: "Home", key: Qt.Key_Home },
+            { tag: "End", key: Qt.Key_End },
+            { tag: "Page Up", key: Qt.Key_PageUp },
+            { tag: "Page Down", key: Qt.Key_PageDown },
+            { tag: "Left", key: Qt.Key_Left },
+            { tag: "Right", key: Qt.Key_Right },
+        ]
+    }
+
+    function test_closedSelectorChangesNothingOnKeys(data) {
+        panelState.referenceDurationMs = 400
+        const box = focusSelector()
+        compare(box.currentIndex, 5)
+        keyClick(data.key, data.mods === undefined ? Qt.NoModifier : data.mods)
+        keyClick(data.key, data.mods === undefined ? Qt.NoModifier : data.mods)
+        compare(box.currentIndex, 5)
+        compare(panelState.referenceDurationMs, 400)
+        compare(fake.durations, [])
+        verify(!box.listWindow.visible)
+        verify(box.activeFocus)
+    }
+
+    function test_keysOpenTheListWhereArrowsMoveAndEnterChooses_data() {
+        return [
+            { tag: "Space", key: Qt.Key_Space },
+            { tag: "Enter", key: Qt.Key_Enter },
+            { tag: "Return", key: Qt.Key_Return },
+            { tag: "Alt+Down", key: Qt.Key_Down, mods: Qt.AltModifier },
+        ]
+    }
+
+    function test_keysOpenTheListWhereArrowsMoveAndEnterChooses(data) {
+        const box = focusSelector()
+        keyClick(data.key, data.mods === undefined ? Qt.NoModifier : data.mods)
+        tryVerify(() => box.listWindow.visible)
+        // Opening chose nothing.
+        compare(fake.durations, [])
+        compare(box.highlightedIndex, 7)
+        keyClick(Qt.Key_Up)
+        keyClick(Qt.Key_Up)
+        compare(box.highlightedIndex, 5)
+        compare(fake.durations, [])
+        compare(panelState.referenceDurationMs, 1000)
+        keyClick(Qt.Key_Return)
+        tryVerify(() => !box.listWindow.visible)
+        compare(fake.durations, [400])
+        compare(panelState.referenceDurationMs, 400)
+        compare(box.displayText, "400 ms")
+        // Escape closes the list again without a choice.
+        keyClick(data.key, data.mods === undefined ? Qt.NoModifier : data.mods)
+        tryVerify(() => box.listWindow.visible)
+        keyClick(Qt.Key_Down)
+        keyClick(Qt.Key_Escape)
+        tryVerify(() => !box.listWindow.visible)
+        compare(fake.durations, [400])
+        compare(panelState.referenceDurationMs, 400)
+    }
+
+    // ---- The list on any display -------------------------------------------
+
+    readonly property var twoScreens: [
+        { name: "Left", x: 0, y: 0, width: 1920, height: 1080 },
+        { name: "Right", x: 1920, y: 0, width: 1280, height: 1024 },
+    ]
+    // The second display as 1280 x 1024 at scale 2 is in logical pixels
+    // (this Qt's offscreen platform emulates no scale).
+    readonly property var smallScreen: [
+        { name: "Left", x: 0, y: 0, width: 1920, height: 1080 },
+        { name: "Right", x: 1920, y: 0, width: 640, height: 512 },
+    ]
+
+    // The available area of the display under a global point.
+    function availableAreaAt(x, y) {
+        for (const d of displayTopology.displays) {
+            if (d.x <= x && x < d.x + d.width && d.y <= y && y < d.y + d.height)
+                return d.screen.availableGeometry
+        }
+        fail("no display at " + x + ", " + y)
+    }
+
+    function entryInView(view, index) {
+        const entry = view.itemAtIndex(index)
+        return entry !== null && entry.y >= view.contentY
+                && entry.y + entry.height <= view.contentY + view.height
+    }
+
+    function verifyInside(win, area) {
+        const r = Qt.rect(win.x, win.y, win.width, win.height)
+        verify(r.x >= area.x && r.y >= area.y && r.x + r.width <= area.x + area.width
+               && r.y + r.height <= area.y + area.height,
+               "window " + r + " outside " + area)
+    }
+
+    function test_durationListStaysOnTheDisplay_data() {
+        return [
+            { tag: "1920 x 1080, middle: below", x: 800, y: 300, where: "below" },
+            { tag: "1920 x 1080, bottom edge: above", x: 800, y: 1080 - 401, where: "above" },
+            { tag: "1920 x 1080, right edge", x: 1920 - 190, y: 300, where: "below" },
+            { tag: "1920 x 1080, left edge", x: 0, y: 300, where: "below" },
+            { tag: "1920 x 1080, bottom right corner", x: 1920 - 190, y: 1080 - 401, where: "above" },
+            { tag: "640 x 512, as placed at start", small: true, x: 1920 + 118, y: 61, where: "above" },
+            { tag: "640 x 512, right edge", small: true, x: 1920 + 640 - 190, y: 61, where: "above" },
+            { tag: "640 x 512, top edge", small: true, x: 1920 + 200, y: -200, where: "below" },
+            { tag: "640 x 512, selector in the middle: shorter", small: true, x: 1920 + 200, middle: true,
+              where: "shorter" },
+        ]
+    }
+
+    function test_durationListStaysOnTheDisplay(data) {
+        if (data.small)
+            verify(testSupport.setScreens(smallScreen))
+        try {
+            const box = child("durationBox")
+            const boxTop = box.mapToItem(host.contentItem, 0, 0).y
+            // The selector's centre on the display's middle row.
+            const y = data.middle ? 256 - boxTop - box.height / 2 : data.y
+            host.x = data.x
+            host.y = y
+            tryCompare(host, "x", data.x)
+            tryCompare(host, "y", y)
+            const corner = box.mapToGlobal(0, 0)
+            const area = availableAreaAt(corner.x + box.width / 2, corner.y + box.height / 2)
+            compare(area.width, data.small ? 640 : 1920)
+            openDurationList()
+            const list = box.listWindow
+            verifyInside(list, area)
+            if (data.where === "below")
+                compare(list.y, corner.y + box.height + 4)
+            else if (data.where === "above")
+                compare(list.y + list.height, corner.y - 4)
+            tryCompare(box.list, "height", list.height - 8)
+            if (data.where === "shorter") {
+                verify(list.height < 248, "list " + list.height + " high")
+                tryVerify(() => box.list.interactive)
+                // The current entry shows, and so does every entry walked to.
+                compare(box.highlightedIndex, 7)
+                tryVerify(() => entryInView(box.list, 7))
+                for (let i = 0; i < 7; ++i)
+                    keyClick(Qt.Key_Up)
+                compare(box.highlightedIndex, 0)
+                tryVerify(() => entryInView(box.list, 0))
+            } else {
+                compare(list.height, 248)
+                verify(!box.list.interactive)
+            }
+            compare(list.width, 220)
+            keyClick(Qt.Key_Escape)
+            tryVerify(() => !list.visible)
+        } finally {
+            if (data.small)
+                verify(testSupport.setScreens(twoScreens))
+        }
     }
 
     Component {

@@ -31,42 +31,146 @@ TestCase {
         return { stableId: "d", x: x, y: y, width: w, height: h, logicalDpi: 96, devicePixelRatio: 1 }
     }
 
+    function panelAt(x, y, height) {
+        return Qt.rect(x, y, 190, height === undefined ? 390 : height)
+    }
+
     function test_openNear_data() {
         return [
-            { tag: "beside the anchor", anchorX: 500, anchorY: 300, d: display(0, 0, 1920, 1080), x: 512, y: 266 },
-            { tag: "flips left near the right edge", anchorX: 1800, anchorY: 300, d: display(0, 0, 1920, 1080), x: 1358, y: 266 },
-            { tag: "exactly fits on the right", anchorX: 1466, anchorY: 300, d: display(0, 0, 1920, 1080), x: 1478, y: 266 },
-            { tag: "one pixel too far flips", anchorX: 1467, anchorY: 300, d: display(0, 0, 1920, 1080), x: 1025, y: 266 },
-            { tag: "kept inside the top", anchorX: 500, anchorY: 20, d: display(0, 0, 1920, 1080), x: 512, y: 12 },
-            { tag: "kept inside the bottom", anchorX: 500, anchorY: 1000, d: display(0, 0, 1920, 1080), x: 512, y: 478 },
-            { tag: "display lower than the window: top margin wins", anchorX: 100, anchorY: 100, d: display(0, 0, 800, 600), x: 112, y: 12 },
-            { tag: "display narrower than the window: left margin wins", anchorX: 100, anchorY: 100, d: display(0, 0, 400, 700), x: 12, y: 66 },
-            { tag: "second display", anchorX: 3100, anchorY: 500, d: display(1920, 0, 1280, 1024), x: 2658, y: 422 },
-            { tag: "display left of the primary", anchorX: -1000, anchorY: -500, d: display(-1920, -1080, 1920, 1080), x: -988, y: -602 },
-            { tag: "no display: no clamping", anchorX: 5000, anchorY: -20, d: null, x: 5012, y: -54 },
-            { tag: "no display: halves round up", anchorX: 100.5, anchorY: 40.5, d: null, x: 113, y: 7 },
-            { tag: "no display: negative halves round up", anchorX: -20.5, anchorY: -10.5, d: null, x: -8, y: -44 },
+            { tag: "right of the panel", panel: panelAt(545, 345), d: display(0, 0, 1920, 1080), x: 747, y: 345, h: 590 },
+            { tag: "right edge: left of the panel", panel: panelAt(1730, 345), d: display(0, 0, 1920, 1080), x: 1288, y: 345, h: 590 },
+            { tag: "bottom edge: kept inside", panel: panelAt(545, 690, 460), d: display(0, 0, 1920, 1080), x: 747, y: 478, h: 590 },
+            { tag: "second display", panel: panelAt(3000, 300), d: display(1920, 0, 1280, 1024), x: 2558, y: 300, h: 590 },
+            { tag: "640 x 512: shorter, below the header", panel: panelAt(2038, 61), d: display(1920, 0, 640, 512), x: 2038, y: 119, h: 381 },
+            { tag: "no display: no clamping", panel: panelAt(5000, -20), d: null, x: 5202, y: -20, h: 590 },
         ]
     }
 
     function test_openNear(data) {
         verify(!info.visible)
-        info.openNear(data.anchorX, data.anchorY, data.d)
+        info.openNear(data.panel, 58, data.d)
         verify(info.visible)
         compare(info.x, data.x)
         compare(info.y, data.y)
         compare(info.width, 430)
-        compare(info.height, 590)
+        compare(info.height, data.h)
+        compare(info.minimumHeight, data.h)
+        compare(info.maximumHeight, data.h)
+    }
+
+    readonly property var twoScreens: [
+        { name: "Left", x: 0, y: 0, width: 1920, height: 1080 },
+        { name: "Right", x: 1920, y: 0, width: 1280, height: 1024 },
+    ]
+    // The second display as 1280 x 1024 at scale 2 is in logical pixels
+    // (this Qt's offscreen platform emulates no scale).
+    readonly property var smallScreen: [
+        { name: "Left", x: 0, y: 0, width: 1920, height: 1080 },
+        { name: "Right", x: 1920, y: 0, width: 640, height: 512 },
+    ]
+
+    function recordNamed(name) {
+        for (const d of displayTopology.displays) {
+            if (d.name === name)
+                return d
+        }
+        fail("no display " + name)
+    }
+
+    // Beside the panel at every edge of the program's own displays: inside
+    // the available area with its margin, never over the panel's header, and
+    // every link within reach, by scrolling where the window is shorter.
+    function test_staysOnTheDisplay_data() {
+        return [
+            { tag: "1920 x 1080, middle", screen: "Left", x: 800, y: 300 },
+            { tag: "1920 x 1080, right edge", screen: "Left", x: 1920 - 190, y: 300 },
+            { tag: "1920 x 1080, left edge", screen: "Left", x: 0, y: 300 },
+            { tag: "1920 x 1080, bottom edge", screen: "Left", x: 800, y: 1080 - 460 },
+            { tag: "1920 x 1080, top edge", screen: "Left", x: 800, y: 0 },
+            { tag: "1920 x 1080, bottom right corner", screen: "Left", x: 1920 - 190, y: 1080 - 390 },
+            { tag: "640 x 512, as placed at start", screen: "Right", small: true, x: 1920 + 118, y: 61 },
+            { tag: "640 x 512, right edge", screen: "Right", small: true, x: 1920 + 640 - 190, y: 61 },
+            { tag: "640 x 512, left edge", screen: "Right", small: true, x: 1920, y: 26, height: 460 },
+        ]
+    }
+
+    function test_staysOnTheDisplay(data) {
+        if (data.small)
+            verify(testSupport.setScreens(smallScreen))
+        try {
+            const d = recordNamed(data.screen)
+            const area = d.screen.availableGeometry
+            const panel = panelAt(data.x, data.y, data.height)
+            info.openNear(panel, 58, d)
+            waitForRendering(info.contentItem)
+            verify(info.x >= area.x + 12 && info.y >= area.y + 12
+                   && info.x + info.width <= area.x + area.width - 12
+                   && info.y + info.height <= area.y + area.height - 12,
+                   "window " + Qt.rect(info.x, info.y, info.width, info.height) + " in " + area)
+            const header = Qt.rect(panel.x, panel.y, panel.width, 58)
+            const overlaps = info.x < header.x + header.width && header.x < info.x + info.width
+                    && info.y < header.y + header.height && header.y < info.y + info.height
+            verify(!overlaps, "window over the panel's header")
+            const body = child("bodyView")
+            compare(body.interactive, info.height < 590)
+            // Scrolled to the end, the last link lies whole inside the window.
+            body.contentY = body.contentHeight - body.height
+            const feedback = child("feedbackButton")
+            tryVerify(() => {
+                const bottom = feedback.mapToItem(info.contentItem, 0, feedback.height).y
+                const top = feedback.mapToItem(info.contentItem, 0, 0).y
+                return top >= 36 && bottom <= info.height
+            })
+        } finally {
+            info.hide()
+            if (data.small)
+                verify(testSupport.setScreens(twoScreens))
+        }
+    }
+
+    // In a short window the links come into view as the keyboard reaches them.
+    function test_keyboardScrollsTheBody() {
+        info.openNear(panelAt(2038, 61), 58, display(1920, 0, 640, 512))
+        tryVerify(() => info.active)
+        const body = child("bodyView")
+        verify(body.interactive)
+        compare(body.contentY, 0)
+        const feedback = child("feedbackButton")
+        feedback.forceActiveFocus(Qt.TabFocusReason)
+        tryVerify(() => feedback.mapToItem(info.contentItem, 0, feedback.height).y <= info.height)
+        verify(body.contentY > 0)
+        info.hide()
+    }
+
+    function test_closeButtonShowsKeyboardFocus_data() {
+        return [ { tag: "light", dark: false, accent: "#0e7068" }, { tag: "dark", dark: true, accent: "#5eead4" } ]
+    }
+
+    function test_closeButtonShowsKeyboardFocus(data) {
+        info.darkMode = data.dark
+        info.openNear(panelAt(545, 345), 58, display(0, 0, 1920, 1080))
+        tryVerify(() => info.active)
+        const close = child("closeButton")
+        const ring = child("closeFocusRing")
+        verify(!ring.visible)
+        close.forceActiveFocus(Qt.TabFocusReason)
+        verify(ring.visible)
+        compare(ring.border.width, 1)
+        compare(ring.border.color, Qt.color(data.accent))
+        keyClick(Qt.Key_Tab)
+        verify(!close.activeFocus)
+        verify(!ring.visible)
+        info.hide()
     }
 
     function test_closeHidesAndReopenPlacesAnew() {
-        info.openNear(500, 300, display(0, 0, 1920, 1080))
+        info.openNear(panelAt(545, 345), 58, display(0, 0, 1920, 1080))
         info.close()
         verify(!info.visible)
         mouseClick(child("closeButton")) // a hidden window ignores it
-        info.openNear(1800, 300, display(0, 0, 1920, 1080))
+        info.openNear(panelAt(1730, 345), 58, display(0, 0, 1920, 1080))
         verify(info.visible)
-        compare(info.x, 1358)
+        compare(info.x, 1288)
         waitForRendering(info.contentItem)
         mouseClick(child("closeButton"))
         verify(!info.visible)
@@ -118,7 +222,7 @@ TestCase {
     }
 
     function test_layout() {
-        info.openNear(100, 100, display(0, 0, 1920, 1080))
+        info.openNear(panelAt(100, 100), 58, display(0, 0, 1920, 1080))
         waitForRendering(info.contentItem)
         const website = child("websiteButton")
         const contact = child("contactButton")
@@ -152,7 +256,7 @@ TestCase {
 
     function test_bodyFitsAboveTheFooter(data) {
         info.darkMode = data.dark
-        info.openNear(100, 100, null)
+        info.openNear(panelAt(100, 100), 58, null)
         waitForRendering(info.contentItem)
         const note = child("noteBox")
         const lab = child("labLine")

@@ -252,19 +252,35 @@ TestCase {
         compare(findChild(panel, "infoWindow").darkMode, false)
     }
 
-    function test_informationButtonOpensBesideIt() {
+    // Beside the panel where there is room, right and then left; never over
+    // its header, whose buttons stay within reach.
+    function test_informationButtonOpensBesideThePanel_data() {
+        return [
+            { tag: "right", x: 200, y: 300, infoX: 402, infoY: 300 },
+            { tag: "left, at the right edge", x: 1920 - 190, y: 300, infoX: 1288, infoY: 300 },
+            { tag: "kept inside the bottom", x: 200, y: 1080 - 390, infoX: 402, infoY: 478 },
+        ]
+    }
+
+    function test_informationButtonOpensBesideThePanel(data) {
         createPanel([leftDisplay])
-        panel.x = 200
-        panel.y = 300
+        panel.x = data.x
+        panel.y = data.y
         const button = child("infoButton")
         const info = findChild(panel, "infoWindow")
         verify(!info.visible)
         mouseClick(button)
         verify(info.visible)
-        const corner = button.mapToGlobal(button.width, 0)
-        compare(info.x, Math.round(corner.x + 12))
-        compare(info.y, Math.round(corner.y - 34))
+        compare(info.x, data.infoX)
+        compare(info.y, data.infoY)
         compare(info.transientParent, panel)
+        // The header's close and theme buttons are not covered.
+        for (const name of ["closeButton", "themeButton"]) {
+            const b = child(name)
+            const p = b.mapToGlobal(b.width / 2, b.height / 2)
+            verify(p.x < info.x || p.x >= info.x + info.width || p.y < info.y || p.y >= info.y + info.height,
+                   name + " under the information window")
+        }
         info.hide()
     }
 
@@ -347,6 +363,249 @@ TestCase {
         tryCompare(line, "text", "", 3000)
         tryCompare(panel, "height", data.base)
     }
+    // ---- The keyboard from the start, and where it stays ---------------------
+
+    function test_panelTakesTheKeyboardAtStart() {
+        createPanel([leftDisplay])
+        tryVerify(() => panel.active)
+        verify(child("frame").activeFocus)
+        // Tab walks the controls from there, without a click first.
+        keyClick(Qt.Key_Tab)
+        compare(panel.activeFocusItem, child("minimizeButton"))
+    }
+
+    // Space on a palette button creates the caliper and leaves the focus on
+    // the button: the next Tab goes on from there.
+    function test_spaceOnAPaletteButtonKeepsTheFocus_data() {
+        return [
+            { tag: "Add Caliper", name: "addCaliperButton", next: "addRhythmButton", kind: "standard" },
+            { tag: "Add Rhythm", name: "addRhythmButton", next: "referenceButton", kind: "rhythm" },
+            { tag: "Reference", name: "referenceButton", next: "qtcButton", kind: "reference" },
+            { tag: "QT/QTc", name: "qtcButton", next: "clearButton", kind: "qtc" },
+        ]
+    }
+
+    function test_spaceOnAPaletteButtonKeepsTheFocus(data) {
+        createPanel([leftDisplay])
+        tryVerify(() => panel.active)
+        const button = child(data.name)
+        button.forceActiveFocus(Qt.TabFocusReason)
+        keyClick(Qt.Key_Space)
+        compare(fake.added.map(c => c.kind), [data.kind])
+        verify(button.activeFocus)
+        keyClick(Qt.Key_Tab)
+        compare(panel.activeFocusItem, child(data.next))
+    }
+
+    // F6 walks the calipers of every display in the order of the rows, and
+    // Shift+F6 back; a caliper whose display is gone is skipped.
+    function test_f6WalksTheCalipers_data() {
+        return [
+            { tag: "forward from nothing", start: 0, mods: Qt.NoModifier, ids: [3, 5, 8, 3] },
+            { tag: "back from nothing", start: 0, mods: Qt.ShiftModifier, ids: [8, 5, 3, 8] },
+            { tag: "forward from the second", start: 5, mods: Qt.NoModifier, ids: [8, 3] },
+            { tag: "from a caliper that does not exist", start: 42, mods: Qt.NoModifier, ids: [3, 5, 8] },
+        ]
+    }
+
+    function test_f6WalksTheCalipers(data) {
+        createPanel([leftDisplay, rightDisplay])
+        tryVerify(() => panel.active)
+        fake.measurements = [caliperRow(3, leftDisplay.stableId, 100, 200, 300),
+                             caliperRow(4, "gonegonegonegone", 100, 200, 300),
+                             caliperRow(5, rightDisplay.stableId, 100, 200, 300),
+                             caliperRow(8, leftDisplay.stableId, 400, 500, 300)]
+        fake.selectedId = data.start
+        const seen = []
+        for (let i = 0; i < data.ids.length; ++i) {
+            keyClick(Qt.Key_F6, data.mods)
+            seen.push(fake.selectedId)
+        }
+        compare(seen, data.ids)
+        // The adjust keys then apply to the caliper walked to.
+        keyClick(Qt.Key_Right)
+        compare(fake.nudges, [1])
+    }
+
+    function test_f6FromTheQtcFieldAndNotFromTheOpenList() {
+        createPanel([leftDisplay])
+        tryVerify(() => panel.active)
+        fake.hasQtMeasurement = true
+        fake.measurements = [caliperRow(3, leftDisplay.stableId, 100, 200, 300)]
+        const field = child("qtcField")
+        mouseClick(field)
+        keyClick(Qt.Key_F6)
+        compare(fake.selectedId, 3)
+        verify(child("frame").activeFocus)
+        fake.selectedId = 0
+        const box = child("durationBox")
+        mouseClick(box)
+        tryVerify(() => box.listWindow.visible)
+        keyClick(Qt.Key_F6)
+        compare(fake.selectedId, 0)
+        keyClick(Qt.Key_Escape)
+        tryVerify(() => !box.listWindow.visible)
+    }
+
+    // ---- The QTc input and the label, with the program's own controller ----
+
+    // A reference of 400 ms and a QT/QTc caliper of the same width on the
+    // first display: QT reads 400 ms.
+    function panelWithQtCaliper() {
+        const component = Qt.createComponent("qrc:/qt/qml/ZRNCalipers/qml/Main.qml")
+        panel = component.createObject(null)
+        verify(panel)
+        waitForRendering(panel.contentItem)
+        overlayController.clear()
+        panel.x = 100
+        panel.y = 100
+        panel.appState.referenceDurationMs = 400
+        panel.addCaliper("reference")
+        panel.addCaliper("qtc")
+        verify(overlayController.hasQtMeasurement)
+        tryVerify(() => panel.active)
+    }
+
+    function qtLabel() {
+        const overlay = findChild(panel, "overlays").objectAt(0)
+        const row = overlayController.measurements.find(r => r.kind === "QT/QTc")
+        verify(row, "a QT/QTc row")
+        return overlay.scene.labelText(row.id)
+    }
+
+    function qtRow() {
+        return overlayController.measurements.find(r => r.kind === "QT/QTc")
+    }
+
+    // What the label computes with is the palette's reading, whatever the
+    // locale: only a plain whole number in range.
+    function test_qtcLabelFollowsTheReading_data() {
+        const digits = s => s.split("").map(c => Qt.Key_0 + Number(c))
+        const cases = [
+            { tag: "0.8 in ms", mode: "rr", keys: [Qt.Key_0, Qt.Key_Period, Qt.Key_8], label: "– add RR" },
+            { tag: "-300 in ms", mode: "rr", keys: [Qt.Key_Minus].concat(digits("300")), label: "– add RR" },
+            { tag: "12a3 in ms", mode: "rr", keys: [Qt.Key_1, Qt.Key_2, Qt.Key_A, Qt.Key_3], label: "– add RR" },
+            { tag: "20 digits in ms", mode: "rr", keys: digits("12345678901234567890"), label: "– add RR" },
+            { tag: "pasted 1234567 in ms", mode: "rr", paste: "1234567", label: "– add RR" },
+            { tag: "7 bpm", mode: "rate", keys: digits("7"), label: "– add RR" },
+            { tag: "99999 bpm", mode: "rate", keys: digits("99999"), label: "– add RR" },
+            { tag: "pasted Arabic-Indic 72 bpm", mode: "rate", paste: "\u0667\u0662", label: "– add RR" },
+            { tag: "pasted \" 72 \" bpm", mode: "rate", paste: " 72 ", label: "438 ms", usable: true },
+            { tag: "640 ms", mode: "rr", keys: digits("640"), label: "500 ms", usable: true },
+        ]
+        const rows = []
+        for (const locale of ["de_DE", "fr_FR", "ar_EG"]) {
+            for (const c of cases)
+                rows.push(Object.assign({}, c, { tag: locale + ": " + c.tag, locale: locale }))
+        }
+        return rows
+    }
+
+    function test_qtcLabelFollowsTheReading(data) {
+        const previous = testSupport.setDefaultLocale(data.locale)
+        try {
+            panelWithQtCaliper()
+            panel.appState.qtcMode = data.mode
+            const field = child("qtcField")
+            mouseClick(field)
+            verify(field.activeFocus)
+            if (data.paste !== undefined) {
+                testSupport.setClipboardText(data.paste)
+                keyClick(Qt.Key_V, Qt.ControlModifier)
+            } else {
+                for (const key of data.keys)
+                    keyClick(key)
+            }
+            compare(qtLabel(), "QT: 400 ms\nQTc: " + data.label)
+            compare(child("statusLine").text === "", data.usable === true)
+        } finally {
+            testSupport.setDefaultLocale(previous)
+            overlayController.clear()
+        }
+    }
+
+    // However the QT/QTc caliper goes, its rate or RR goes with it: the next
+    // QT/QTc caliper (for the next ECG) starts without one.
+    function test_qtcInputGoesWithItsCaliper_data() {
+        return [
+            { tag: "right click", way: "right click" },
+            { tag: "Delete", way: "key", key: Qt.Key_Delete },
+            { tag: "Backspace", way: "key", key: Qt.Key_Backspace },
+            { tag: "same-kind replacement", way: "replace" },
+            { tag: "Clear All", way: "clear" },
+        ]
+    }
+
+    function test_qtcInputGoesWithItsCaliper(data) {
+        panelWithQtCaliper()
+        panel.appState.qtcMode = "rr"
+        const field = child("qtcField")
+        mouseClick(field)
+        for (const key of [Qt.Key_6, Qt.Key_4, Qt.Key_0])
+            keyClick(key)
+        compare(qtLabel(), "QT: 400 ms\nQTc: 500 ms")
+        const row = qtRow()
+        const overlay = findChild(panel, "overlays").objectAt(0)
+        if (data.way === "right click") {
+            mouseClick(overlay.contentItem, row.endX, row.y, Qt.RightButton)
+        } else if (data.way === "key") {
+            mouseClick(overlay.contentItem, row.endX, row.y)
+            compare(overlayController.selectedId, row.id)
+            tryVerify(() => panel.active)
+            keyClick(data.key)
+        } else if (data.way === "replace") {
+            const button = child("qtcButton")
+            mouseClick(button, 10, button.height / 2)
+        } else {
+            const button = child("clearButton")
+            mouseClick(button, 10, button.height / 2)
+            panel.addCaliper("reference")
+        }
+        compare(panel.appState.qtcValue, "")
+        if (data.way !== "replace") {
+            verify(!overlayController.hasQtMeasurement)
+            panel.addCaliper("qtc")
+        }
+        verify(qtRow().id !== row.id)
+        compare(field.text, "")
+        compare(qtLabel(), "QT: 400 ms\nQTc: – add RR")
+        overlayController.clear()
+    }
+
+    // Every change of the active reference's duration is said, from the
+    // mouse and from the keyboard; picking the same one again changes nothing.
+    function test_referenceDurationChangeIsSaid() {
+        panelWithQtCaliper()
+        const box = child("durationBox")
+        const line = child("statusLine")
+        box.forceActiveFocus(Qt.TabFocusReason)
+        keyClick(Qt.Key_5)
+        keyClick(Qt.Key_Down)
+        verify(overlayController.referenceChoices[0].label.endsWith(" 400 ms"))
+        compare(line.text, "")
+        keyClick(Qt.Key_Space)
+        tryVerify(() => box.listWindow.visible)
+        keyClick(Qt.Key_Up)
+        keyClick(Qt.Key_Return)
+        tryVerify(() => !box.listWindow.visible)
+        verify(overlayController.referenceChoices[0].label.endsWith(" 250 ms"))
+        compare(line.text, "Reference: 250 ms")
+        compare(qtLabel(), "QT: 250 ms\nQTc: – add RR")
+        mouseClick(box)
+        tryVerify(() => box.listWindow.visible)
+        tryVerify(() => box.list.itemAtIndex(7))
+        mouseClick(box.list.itemAtIndex(7))
+        tryVerify(() => !box.listWindow.visible)
+        compare(line.text, "Reference: 1000 ms")
+        line.text = ""
+        mouseClick(box)
+        tryVerify(() => box.listWindow.visible)
+        mouseClick(box.list.itemAtIndex(7))
+        tryVerify(() => !box.listWindow.visible)
+        compare(line.text, "")
+        overlayController.clear()
+    }
+
     // ---- Fine adjustment from the keyboard ----------------------------------
 
     function caliperRow(id, displayId, startX, endX, y) {
