@@ -6,6 +6,7 @@
 #include "application_identity.h"
 #include "native_objects.h"
 #include "platform_choice.h"
+#include "renderer_choice.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
         return 1;
     QGuiApplication app(argc, argv);
     applyApplicationIdentity();
+    useSoftwareRendererWithoutGraphicsCard();
 
     NativeObjects nativeObjects;
 

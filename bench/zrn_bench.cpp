@@ -9,6 +9,7 @@
 #include "alloc_counter.h"
 #include "native_overlay_window.h"
 #include "overlay_controller.h"
+#include "renderer_choice.h"
 #include "x_display.h"
 
 #if __has_include("overlay_platform.h")
@@ -296,7 +297,7 @@ int benchFrames(int width, int height)
     QQmlComponent component(&engine,
                             QUrl(QStringLiteral("qrc:/qt/qml/ZRNCalipers/qml/OverlayWindow.qml")));
     const QString size = QStringLiteral("%1 × %2").arg(width).arg(height);
-    for (int count : {1, 10, 50}) {
+    for (int count : {0, 1, 10, 50}) {
         OverlayController controller;
         addCalipers(controller, count, width, height);
         const QVariantMap display{
@@ -342,6 +343,26 @@ int benchFrames(int width, int height)
             return 1;
         }
         const QString api = apiName(window->rendererInterface()->graphicsApi());
+
+        // An empty overlay has nothing to drag: the cost of a frame it is asked for.
+        if (count == 0) {
+            std::vector<double> costs;
+            for (int i = 0; i < 320; ++i) {
+                const int before = frames.load();
+                const auto t0 = Clock::now();
+                window->update();
+                if (!waitForFrame(window, frames, before, 1000))
+                    continue;
+                if (i >= 20)
+                    costs.push_back(
+                        msSince(t0, Clock::time_point{Clock::duration(frameAt.load())}));
+            }
+            const Stats s = stats(costs);
+            row(QStringLiteral("Frame of an empty overlay (update → frame swapped)"),
+                QStringLiteral("%1, %2").arg(size, api), ms(s.median), ms(s.p95));
+            window->close();
+            continue;
+        }
 
         // Press on the right handle of the caliper drawn last, then drag it.
         const QVariantList rows = controller.measurementsForDisplay(kDisplayId);
@@ -504,6 +525,10 @@ int main(int argc, char *argv[])
     if (mode == QStringLiteral("hittest"))
         return benchHitTest();
     if (mode == QStringLiteral("frames")) {
+        // As the program chooses where the user names no renderer.
+        const QString renderer = useSoftwareRendererWithoutGraphicsCard();
+        if (!renderer.isEmpty())
+            std::fprintf(stderr, "graphics API renderer: %s\n", qPrintable(renderer));
         const QStringList wh = args.value(2, QStringLiteral("1920x1080")).split(QLatin1Char('x'));
         return benchFrames(wh.value(0).toInt(), wh.value(1).toInt());
     }

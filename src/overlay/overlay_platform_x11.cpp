@@ -199,8 +199,10 @@ public:
             handOver(static_cast<xcb_motion_notify_event_t *>(message));
             break;
         case XCB_ENTER_NOTIFY:
-        case XCB_LEAVE_NOTIFY:
             handOver(static_cast<xcb_enter_notify_event_t *>(message));
+            break;
+        case XCB_LEAVE_NOTIFY:
+            leaveStandIn(static_cast<xcb_leave_notify_event_t *>(message));
             break;
         case XCB_CONFIGURE_NOTIFY:
             if (static_cast<xcb_configure_notify_event_t *>(message)->window == m_overlay)
@@ -236,6 +238,19 @@ private:
             return;
         event->event = m_overlay;
         event->child = XCB_NONE;
+    }
+
+    // Where XInput 2 delivers the pointer, Qt takes enter and leave from it alone,
+    // and the core leave of the stand-in would be lost: the overlay is told
+    // itself, so that its hover ends when the pointer leaves its parts.
+    void leaveStandIn(xcb_leave_notify_event_t *event)
+    {
+        if (event->event != m_standIn || event->mode != XCB_NOTIFY_MODE_NORMAL
+            || event->detail == XCB_NOTIFY_DETAIL_INFERIOR)
+            return;
+        handOver(event);
+        if (m_window)
+            QCoreApplication::postEvent(m_window, new QEvent(QEvent::Leave));
     }
 
     void setInputShape(xcb_connection_t *connection, xcb_window_t window)
