@@ -76,6 +76,22 @@ template <typename Rects> std::vector<xcb_rectangle_t> protocolRectangles(const 
     return rectangles;
 }
 
+// The union of the rectangles, banded as the server keeps regions. The server
+// turns hundreds of unsorted, overlapping rectangles into its banded form far
+// more slowly (tens of milliseconds at 4K) than it takes them banded. Merged
+// pairwise, so that no union grows one rectangle at a time.
+QRegion banded(const QList<QRect> &rects)
+{
+    std::vector<QRegion> parts(rects.cbegin(), rects.cend());
+    while (parts.size() > 1) {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < parts.size(); i += 2)
+            parts[kept++] = i + 1 < parts.size() ? parts[i].united(parts[i + 1]) : parts[i];
+        parts.resize(kept);
+    }
+    return parts.empty() ? QRegion() : parts.front();
+}
+
 // The glyph of the X cursor font closest to each cursor the overlay shows.
 std::uint16_t cursorGlyph(Qt::CursorShape shape)
 {
@@ -305,9 +321,9 @@ private:
             // No rectangles: an empty bounding shape, nothing shown. Overlapping
             // rectangles are fine: the server takes their union.
             m_appliedDrawn = m_drawn;
-            const std::vector<xcb_rectangle_t> rectangles = protocolRectangles(m_drawn);
+            const std::vector<xcb_rectangle_t> rectangles = protocolRectangles(banded(m_drawn));
             xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
-                                 XCB_CLIP_ORDERING_UNSORTED, id, 0, 0,
+                                 XCB_CLIP_ORDERING_YX_BANDED, id, 0, 0,
                                  static_cast<std::uint32_t>(rectangles.size()), rectangles.data());
         }
         m_overlay = id;

@@ -76,11 +76,15 @@ CaliperShape caliperShape(CaliperKind kind, const CaliperLine &line, QSizeF disp
     const int deviceHeight = int(std::ceil(height * ratio));
 
     CaliperShape shape;
-    appendGridLine(shape.lines, false, line.y, line.startX, extensionEnd, dashed, ratio,
-                   deviceHeight);
-    appendGridLine(shape.lines, true, line.startX, span.top, span.bottom, dashed, ratio,
-                   deviceWidth);
-    appendGridLine(shape.lines, true, line.endX, span.top, span.bottom, dashed, ratio, deviceWidth);
+    const auto appendLine = [&](bool vertical, double at, double from, double to, int limit) {
+        const qsizetype begin = shape.lines.size();
+        appendGridLine(shape.lines, vertical, at, from, to, dashed, ratio, limit);
+        if (dashed && shape.lines.size() > begin)
+            shape.dashed.emplace_back(begin, shape.lines.size());
+    };
+    appendLine(false, line.y, line.startX, extensionEnd, deviceHeight);
+    appendLine(true, line.startX, span.top, span.bottom, deviceWidth);
+    appendLine(true, line.endX, span.top, span.bottom, deviceWidth);
     if (rhythm) {
         // Repeats beyond the display's edge are simply not visible.
         const double tick = look::markerFraction * verticalExtent(kind, height);

@@ -15,6 +15,8 @@
 #include <QSizeF>
 #include <array>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace zrn::scene {
 Q_NAMESPACE
@@ -70,7 +72,10 @@ struct Square
 // What is drawn of one caliper, in device pixels for the lines.
 struct CaliperShape
 {
-    QList<QRect> lines;            // device pixels: horizontal line, both verticals, rhythm markers
+    QList<QRect> lines; // device pixels: horizontal line, both verticals, rhythm markers
+    // The dashed lines, as [begin, end) ranges of `lines`: each is drawn as one
+    // image, since hundreds of small rectangles cost the software renderer dearly.
+    std::vector<std::pair<qsizetype, qsizetype>> dashed;
     std::array<Square, 3> handles; // start, end, middle
     std::optional<Square> ring;
 };

@@ -211,6 +211,15 @@ void CaliperScene::refresh(Shown &shown, const QList<QRectF> *taken)
                                       shown.hovered);
     const QColor colour(shown.row.color);
     shown.sprites.clear();
+    shown.solid.clear();
+    qsizetype next = 0;
+    for (const auto &[begin, end] : shown.shape.dashed) {
+        shown.solid.append(shown.shape.lines.mid(next, begin - next));
+        shown.sprites.push_back(
+            m_sprites->dashes(shown.shape.lines.mid(begin, end - begin), colour));
+        next = end;
+    }
+    shown.solid.append(shown.shape.lines.mid(next));
     for (const scene::Square &handle : shown.shape.handles)
         shown.sprites.push_back(m_sprites->handle(handle, colour, r));
     if (shown.shape.ring)
@@ -264,7 +273,7 @@ void CaliperScene::pushDrawnShape()
         return;
     QList<QRect> drawn;
     for (const Shown &shown : m_shown) {
-        drawn.append(shown.shape.lines);
+        drawn.append(shown.solid);
         for (const scene::Sprite &sprite : shown.sprites)
             drawn.append(sprite.covered);
     }
@@ -510,8 +519,8 @@ QSGNode *CaliperScene::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
     std::vector<scene::Drawing> drawings;
     drawings.reserve(m_shown.size());
     for (const Shown &shown : m_shown)
-        drawings.push_back({shown.row.id, shown.version, QColor(shown.row.color),
-                            &shown.shape.lines, &shown.sprites});
+        drawings.push_back(
+            {shown.row.id, shown.version, QColor(shown.row.color), &shown.solid, &shown.sprites});
     const NativeOverlayWindow *w = overlayWindow();
     root->sync(drawings, ratio(), w && w->showsDrawnShapeOnly(), w ? w->frameShapeGeneration() : 0,
                w ? w->appliedShapeGeneration() : 0);

@@ -52,7 +52,8 @@ public:
         QString label;
         QRectF box;
         zrn::scene::CaliperShape shape;
-        std::vector<zrn::scene::Sprite> sprites; // the handles, the ring, the label
+        QList<QRect> solid; // the lines drawn as rectangles; dashed ones are sprites
+        std::vector<zrn::scene::Sprite> sprites; // dashed lines, handles, ring, label
         quint64 version = 0;                     // changes whenever the drawing does
     };
 

@@ -133,10 +133,53 @@ Sprite SpriteCache::label(const QString &text, const QRectF &box, double ratio)
     return placed(*found, origin);
 }
 
+Sprite SpriteCache::dashes(const QList<QRect> &pieces, QColor colour)
+{
+    QRect bounds;
+    for (const QRect &piece : pieces)
+        bounds |= piece;
+    // The pattern is regular: its size, count and end pieces name it.
+    const QRect first = pieces.isEmpty() ? QRect() : pieces.first().translated(-bounds.topLeft());
+    const QRect last = pieces.isEmpty() ? QRect() : pieces.last().translated(-bounds.topLeft());
+    const QString key = QStringLiteral("%1x%2n%3c%4f%5,%6,%7,%8l%9,%10,%11,%12")
+                            .arg(bounds.width())
+                            .arg(bounds.height())
+                            .arg(pieces.size())
+                            .arg(colour.rgba())
+                            .arg(first.x())
+                            .arg(first.y())
+                            .arg(first.width())
+                            .arg(first.height())
+                            .arg(last.x())
+                            .arg(last.y())
+                            .arg(last.width())
+                            .arg(last.height());
+    auto found = m_dashes.find(key);
+    if (found == m_dashes.end()) {
+        QImage image = transparentImage(bounds.size().expandedTo(QSize(1, 1)));
+        QList<QRect> covered;
+        covered.reserve(pieces.size());
+        const QRgb pixel = qPremultiply(colour.rgba());
+        for (const QRect &piece : pieces) {
+            const QRect r = piece.translated(-bounds.topLeft());
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                std::fill_n(reinterpret_cast<QRgb *>(image.scanLine(y)) + r.left(), r.width(),
+                            pixel);
+            covered.append(r);
+        }
+        // A drag of the reference at an edge makes new lengths; keep a few.
+        if (m_dashes.size() > 64)
+            m_dashes.clear();
+        found = m_dashes.insert(key, {image, covered});
+    }
+    return placed(*found, bounds.topLeft());
+}
+
 void SpriteCache::clear()
 {
     m_squares.clear();
     m_labels.clear();
+    m_dashes.clear();
 }
 
 Sprite SpriteCache::placed(const Raster &raster, QPoint origin)

@@ -30,6 +30,8 @@ public:
     Sprite handle(const Square &square, QColor colour, double ratio);
     Sprite ring(const Square &square, double ratio);
     Sprite label(const QString &text, const QRectF &box, double ratio);
+    // One dashed line, its dashes given in device pixels in the window.
+    Sprite dashes(const QList<QRect> &pieces, QColor colour);
     void clear();
 
 private:
@@ -43,6 +45,7 @@ private:
 
     QHash<QString, Raster> m_squares;
     QHash<QString, Raster> m_labels;
+    QHash<QString, Raster> m_dashes;
 };
 
 } // namespace zrn::scene

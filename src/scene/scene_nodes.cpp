@@ -2,8 +2,8 @@
 
 #include <QQuickWindow>
 #include <QSGImageNode>
-#include <QSGRectangleNode>
 #include <QSGTexture>
+#include <algorithm>
 #include <unordered_set>
 
 namespace zrn::scene {
@@ -104,6 +104,12 @@ void SceneRootNode::update(CaliperNodes &nodes, const Drawing &drawing, double r
     // put into the group only once they show something.
     const bool rebuilt
         = nodes.lines.size() != std::size_t(lines.size()) || nodes.sprites.size() != sprites.size();
+    const auto imageNode = [this] {
+        QSGImageNode *image = m_window->createImageNode();
+        image->setFiltering(QSGTexture::Nearest);
+        image->setOwnsTexture(false);
+        return image;
+    };
     if (rebuilt) {
         nodes.group->removeAllChildNodes();
         for (QSGNode *node : nodes.lines)
@@ -112,28 +118,40 @@ void SceneRootNode::update(CaliperNodes &nodes, const Drawing &drawing, double r
             delete node;
         for (const qint64 key : nodes.textures)
             release(key);
+        if (nodes.lineTexture != 0)
+            release(nodes.lineTexture);
+        nodes.lineTexture = 0;
         nodes.lines.clear();
         nodes.sprites.clear();
         nodes.textures.clear();
         for (qsizetype i = 0; i < lines.size(); ++i)
-            nodes.lines.push_back(m_window->createRectangleNode());
+            nodes.lines.push_back(imageNode());
         for (std::size_t i = 0; i < sprites.size(); ++i) {
-            QSGImageNode *image = m_window->createImageNode();
-            image->setFiltering(QSGTexture::Nearest);
-            image->setOwnsTexture(false);
-            nodes.sprites.push_back(image);
+            nodes.sprites.push_back(imageNode());
             nodes.textures.push_back(0);
         }
     }
+    // The lines are one pixel of their colour, stretched.
+    const QImage &solid = solidPixel(drawing.colour);
+    const bool recoloured = nodes.lineTexture != solid.cacheKey();
+    QSGTexture *lineTexture = nullptr;
+    if (recoloured && !nodes.lines.empty()) {
+        lineTexture = acquire(solid);
+        if (nodes.lineTexture != 0)
+            release(nodes.lineTexture);
+        nodes.lineTexture = solid.cacheKey();
+    }
     for (std::size_t i = 0; i < nodes.lines.size(); ++i) {
-        QSGRectangleNode *line = nodes.lines[i];
+        QSGImageNode *line = nodes.lines[i];
+        if (lineTexture) {
+            line->setTexture(lineTexture);
+            line->setSourceRect(QRectF(0, 0, 1, 1));
+        }
         const QRect &device = lines.at(qsizetype(i));
         const QRectF rect(device.x() / ratio, device.y() / ratio, device.width() / ratio,
                           device.height() / ratio);
         if (line->rect() != rect)
             line->setRect(rect);
-        if (line->color() != drawing.colour)
-            line->setColor(drawing.colour);
     }
     for (std::size_t i = 0; i < nodes.sprites.size(); ++i) {
         QSGImageNode *image = nodes.sprites[i];
@@ -161,6 +179,16 @@ void SceneRootNode::update(CaliperNodes &nodes, const Drawing &drawing, double r
     nodes.version = drawing.version;
 }
 
+const QImage &SceneRootNode::solidPixel(QColor colour)
+{
+    QImage &pixel = m_solidPixels[colour.rgba()];
+    if (pixel.isNull()) {
+        pixel = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
+        pixel.fill(colour);
+    }
+    return pixel;
+}
+
 void SceneRootNode::destroy(CaliperNodes &nodes)
 {
     if (QSGNode *parent = nodes.group ? nodes.group->parent() : nullptr)
@@ -169,14 +197,26 @@ void SceneRootNode::destroy(CaliperNodes &nodes)
     delete nodes.group;
     for (const qint64 key : nodes.textures)
         release(key);
+    if (nodes.lineTexture != 0)
+        release(nodes.lineTexture);
     nodes = {};
 }
 
 QSGTexture *SceneRootNode::acquire(const QImage &image)
 {
     CachedTexture &cached = m_textures[image.cacheKey()];
-    if (!cached.texture)
-        cached.texture = m_window->createTextureFromImage(image);
+    if (!cached.texture) {
+        // The software renderer takes a texture without a transparent pixel as
+        // opaque, and the occlusion it then tracks costs it far more than it
+        // saves here. A transparent column beyond the source rectangle keeps
+        // every texture translucent to it; no renderer samples that column.
+        QImage padded(image.width() + 1, image.height(), QImage::Format_ARGB32_Premultiplied);
+        padded.fill(Qt::transparent);
+        const QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < source.height(); ++y)
+            std::copy_n(source.constScanLine(y), source.bytesPerLine(), padded.scanLine(y));
+        cached.texture = m_window->createTextureFromImage(padded);
+    }
     ++cached.users;
     return cached.texture;
 }

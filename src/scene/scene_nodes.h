@@ -1,8 +1,8 @@
 #pragma once
 
 // The scene graph side of the caliper scene: one subtree per caliper, built of
-// rectangle nodes for the lines and image nodes for the handles, the ring and
-// the label, with the textures they share. Lives on the render thread; the
+// image nodes for the lines (one stretched pixel), the dashes, the handles,
+// the ring and the label, with the textures they share. Lives on the render thread; the
 // scene hands it what to show while the GUI thread waits.
 
 #include "caliper_sprites.h"
@@ -17,7 +17,6 @@
 
 class QQuickWindow;
 class QSGImageNode;
-class QSGRectangleNode;
 class QSGTexture;
 
 namespace zrn::scene {
@@ -53,7 +52,8 @@ private:
     {
         quint64 version = 0;
         QSGNode *group = nullptr;
-        std::vector<QSGRectangleNode *> lines;
+        std::vector<QSGImageNode *> lines;
+        qint64 lineTexture = 0; // the cache key of the lines' colour
         std::vector<QSGImageNode *> sprites;
         std::vector<qint64> textures; // the cache keys it holds
     };
@@ -61,6 +61,7 @@ private:
     void update(CaliperNodes &nodes, const Drawing &drawing, double ratio);
     void destroy(CaliperNodes &nodes);
     QSGTexture *acquire(const QImage &image);
+    const QImage &solidPixel(QColor colour);
     void release(qint64 key);
 
     QQuickWindow *m_window;
@@ -76,6 +77,7 @@ private:
         int users = 0;
     };
     QHash<qint64, CachedTexture> m_textures;
+    QHash<QRgb, QImage> m_solidPixels;
 };
 
 } // namespace zrn::scene
