@@ -36,6 +36,32 @@ Pane {
     // Height the status line adds to the panel while it shows a message.
     readonly property real statusHeight: statusLine.visible
                                          ? statusLine.height + metrics.sectionSpacing : 0
+    // Height the interval count adds while a Standard caliper is selected.
+    readonly property real intervalsHeight: intervalRow.visible
+                                            ? intervalRow.height + metrics.sectionSpacing : 0
+
+    // The RR taken from a caliper (the controller's), and what the QTc input
+    // does with it: while linked, the input shows the caliper's interval.
+    readonly property var rrSource: controller && controller.rrSource ? controller.rrSource : null
+    readonly property bool rrLinked: rrSource !== null && rrSource.caliperId > 0
+    readonly property bool rrPicking: rrSource !== null && rrSource.picking === true
+    property bool followingRrSource: false
+
+    // The selected caliper's row while it is a Standard one, else null: the
+    // interval count belongs to it.
+    readonly property var selectedStandard: {
+        const c = controller
+        if (!c || !c.selectedId)
+            return null
+        const rows = c.measurements || []
+        for (let i = 0; i < rows.length; ++i) {
+            if (rows[i].id === c.selectedId)
+                return rows[i].kind === "Standard" ? rows[i] : null
+        }
+        return null
+    }
+    readonly property int selectedIntervalCount: selectedStandard && selectedStandard.intervalCount
+                                                 ? selectedStandard.intervalCount : 1
 
     // The swatch or help badge whose tooltip is pending or shown, and its text.
     property Item tooltipAnchor: null
@@ -48,6 +74,16 @@ Pane {
     property int statusLifetimeMs: 4500
 
     readonly property var referenceDurations: [25, 50, 100, 200, 250, 400, 500, 1000]
+    // The QTc formulas, by the texts the controller reads.
+    readonly property var qtcFormulas: [
+        { formula: "Bazett", name: QT_TR_NOOP("Bazett") },
+        { formula: "Fridericia", name: QT_TR_NOOP("Fridericia") },
+        { formula: "Framingham", name: QT_TR_NOOP("Framingham") },
+        { formula: "Hodges", name: QT_TR_NOOP("Hodges") }
+    ]
+    // The interval counts a Standard caliper may have (the controller refuses others).
+    readonly property int minIntervalCount: 1
+    readonly property int maxIntervalCount: 20
     readonly property var swatches: [
         { name: QT_TR_NOOP("Teal"), color: "#2dd4bf" },
         { name: QT_TR_NOOP("Green"), color: "#4ade80" },
@@ -78,6 +114,11 @@ Pane {
         readonly property int listGap: 4
         readonly property int listEntryHeight: 30
         readonly property int qtcInputHeight: 30
+        readonly property int formulaHeight: 20
+        readonly property int rrButtonHeight: 22
+        readonly property int markerSize: 8
+        readonly property int intervalRowHeight: 22
+        readonly property int intervalButtonWidth: 26
         readonly property int swatchSize: 20
         readonly property int swatchSpacing: 2
     }
@@ -235,6 +276,42 @@ Pane {
         statusTimer.restart()
     }
 
+    // While linked, the input shows the caliper's interval in ms; when the link
+    // ends (by the user, or because its caliper can no longer give it), the
+    // input empties, and the controller says why where the user did not end it.
+    function followRrSource() {
+        if (rrLinked) {
+            // Linked: the request to press a caliper has been answered.
+            if (!followingRrSource)
+                statusLine.text = ""
+            followingRrSource = true
+            appState.qtcMode = "rr"
+            appState.qtcValue = rrSource.text
+            reportCorrection()
+        } else if (followingRrSource) {
+            followingRrSource = false
+            appState.qtcValue = ""
+            reportCorrection()
+        }
+    }
+
+    // The "RR from caliper" button: waits for a press on a caliper, and a
+    // second click (or a click while linked) leaves the RR to the user again.
+    function toggleRrSource() {
+        if (!controller || !rrSource)
+            return
+        if (rrLinked || rrPicking)
+            controller.endRrLink()
+        else
+            controller.setRrPicking(true)
+    }
+
+    function stepIntervalCount(step) {
+        const row = selectedStandard
+        if (row && controller)
+            controller.setIntervalCount(row.id, selectedIntervalCount + step)
+    }
+
     // A rate or RR that can't be used is named at once, with the range of its
     // unit; once usable, that message goes.
     function reportCorrection() {
@@ -262,6 +339,12 @@ Pane {
         target: root.controller
         ignoreUnknownSignals: true
         function onTransientMessage(message) { root.showStatus(message) }
+    }
+
+    Connections {
+        target: root.rrSource
+        ignoreUnknownSignals: true
+        function onChanged() { root.followRrSource() }
     }
 
     // Another program (or any other window that takes the keyboard) became
@@ -411,6 +494,7 @@ Pane {
     component UnitButton: Button {
         id: unitButton
         property bool chosen: false
+        property int textSize: 9
         readonly property bool pointerHovered: unitHover.hovered
         height: parent ? parent.height : implicitHeight
         padding: 0
@@ -430,8 +514,9 @@ Pane {
 
         contentItem: Text {
             text: unitButton.text
-            font.pixelSize: 9
+            font.pixelSize: unitButton.textSize
             font.bold: unitButton.chosen
+            opacity: unitButton.enabled ? 1 : 0.4
             color: unitButton.chosen ? root.theme.accent : look.unitText
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
@@ -481,7 +566,7 @@ Pane {
                 objectName: "qtcButton"
                 width: parent.width
                 text: qsTr("QT/QTc")
-                helpText: qsTr("Add or replace the QT interval used for QT and Bazett-corrected QTc.")
+                helpText: qsTr("Add or replace the QT interval used for QT and rate-corrected QTc.")
                 onClicked: root.createCaliper("qtc")
             }
             PaletteButton {
@@ -709,6 +794,39 @@ Pane {
                     color: qtcCard.missingInput ? look.warningText : root.theme.secondaryText
                 }
 
+                // The formula, Bazett at every start.
+                Rectangle {
+                    objectName: "formulaBox"
+                    width: parent.width
+                    height: 2 * metrics.formulaHeight + 3
+                    radius: 6
+                    color: look.qtcInputFill
+                    border.width: 1
+                    border.color: root.theme.themeBorder
+
+                    Grid {
+                        id: formulaGrid
+                        anchors.fill: parent
+                        anchors.margins: 1
+                        columns: 2
+                        spacing: 1
+
+                        Repeater {
+                            model: root.qtcFormulas
+                            delegate: UnitButton {
+                                required property var modelData
+                                objectName: "formula" + modelData.formula
+                                width: (formulaGrid.width - formulaGrid.spacing) / 2
+                                height: metrics.formulaHeight
+                                text: qsTr(modelData.name)
+                                chosen: root.appState.qtcFormula === modelData.formula
+                                Accessible.name: qsTr("QTc by %1").arg(qsTr(modelData.name))
+                                onClicked: root.appState.qtcFormula = modelData.formula
+                            }
+                        }
+                    }
+                }
+
                 // A text that can't be used is outlined in warning colour even
                 // while it is typed, more strongly than an empty field.
                 Rectangle {
@@ -719,6 +837,20 @@ Pane {
                     clip: true
                     color: look.qtcInputFill
                     border.width: root.correctionInvalid ? 2 : 1
+                    // While the RR comes from a caliper, a dot of its colour says which.
+                    Rectangle {
+                        objectName: "rrMarker"
+                        visible: root.rrLinked
+                        z: 1
+                        x: 6
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: metrics.markerSize
+                        height: metrics.markerSize
+                        radius: metrics.markerSize / 2
+                        color: root.rrLinked ? root.rrSource.color : "transparent"
+                        border.width: 1
+                        border.color: root.theme.primaryText
+                    }
                     border.color: root.correctionInvalid ? look.warningOutline
                                                          : (qtcField.activeFocus ? root.theme.accent
                                                                                  : (qtcCard.missingInput ? look.warningOutline
@@ -734,11 +866,26 @@ Pane {
                             objectName: "qtcField"
                             width: parent.width - rateButton.width - rrButton.width - 2
                             height: parent.height
-                            leftPadding: 4
+                            leftPadding: root.rrLinked ? 4 + metrics.markerSize + 4 : 4
                             rightPadding: 4
                             topPadding: 0
                             bottomPadding: 0
                             background: null
+                            // A caliper's interval is not edited: typing, erasing or
+                            // pasting ends the link, and the key goes into the
+                            // emptied field.
+                            readOnly: root.rrLinked
+                            Keys.onPressed: (event) => {
+                                if (!root.rrLinked)
+                                    return
+                                const code = event.text.length > 0 ? event.text.charCodeAt(0) : 0
+                                const typed = code >= 0x20 && code !== 0x7f
+                                const erases = event.key === Qt.Key_Backspace || event.key === Qt.Key_Delete
+                                if (!typed && !erases && !event.matches(StandardKey.Paste))
+                                    return
+                                root.controller.endRrLink()
+                                event.accepted = erases
+                            }
                             font.pixelSize: 13
                             font.weight: Font.DemiBold
                             color: root.theme.primaryText
@@ -758,13 +905,18 @@ Pane {
                             // Follows the panel state: Clear All empties it.
                             text: root.appState.qtcValue
                             onTextEdited: {
+                                if (root.rrLinked)
+                                    root.controller.endRrLink()
                                 root.appState.qtcValue = text
                                 root.reportCorrection()
                             }
                             Accessible.name: root.appState.qtcMode === "rate"
                                              ? qsTr("Rate in beats per minute")
                                              : qsTr("RR interval in milliseconds")
-                            Accessible.description: root.correction.problem
+                            Accessible.description: root.rrLinked
+                                                    ? [qsTr("Taken from a caliper; typing ends the link."),
+                                                       root.correction.problem].join(" ").trim()
+                                                    : root.correction.problem
 
                             Text {
                                 objectName: "qtcPlaceholder"
@@ -790,6 +942,9 @@ Pane {
                             chosen: root.appState.qtcMode === "rate"
                             Accessible.name: qsTr("Use rate in beats per minute")
                             onClicked: {
+                                // A caliper gives milliseconds: a rate is the user's again.
+                                if (root.rrLinked)
+                                    root.controller.endRrLink()
                                 root.appState.qtcMode = "rate"
                                 root.reportCorrection()
                             }
@@ -809,6 +964,58 @@ Pane {
                                 root.reportCorrection()
                             }
                         }
+                    }
+                }
+
+                // The RR measured on the trace: press this, then a Standard caliper.
+                Button {
+                    id: rrSourceButton
+                    objectName: "rrSourceButton"
+                    readonly property bool chosen: root.rrLinked || root.rrPicking
+                    readonly property bool pointerHovered: rrHover.hovered
+                    width: parent.width
+                    height: metrics.rrButtonHeight
+                    padding: 0
+                    topInset: 0
+                    bottomInset: 0
+                    leftInset: 0
+                    rightInset: 0
+                    focusPolicy: Qt.TabFocus
+                    text: root.rrPicking ? qsTr("Press a Standard caliper") : qsTr("RR from caliper")
+                    Accessible.role: Accessible.CheckBox
+                    Accessible.name: qsTr("RR from caliper")
+                    Accessible.checkable: true
+                    Accessible.checked: chosen
+                    Accessible.description: root.rrLinked
+                                            ? qsTr("The RR is the interval of a caliper; press to enter it again.")
+                                            : qsTr("Press, then press a Standard caliper to take the RR from it.")
+                    onClicked: root.toggleRrSource()
+
+                    HoverHandler {
+                        id: rrHover
+                        acceptedDevices: PointerDevice.Mouse | PointerDevice.TouchPad
+                        cursorShape: Qt.PointingHandCursor
+                    }
+
+                    contentItem: Text {
+                        leftPadding: 4
+                        rightPadding: 4
+                        text: rrSourceButton.text
+                        font.pixelSize: 10
+                        font.weight: Font.DemiBold
+                        color: rrSourceButton.chosen ? root.theme.accent : root.theme.primaryText
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                        elide: Text.ElideRight
+                    }
+                    background: Rectangle {
+                        radius: 6
+                        color: rrSourceButton.chosen ? root.theme.selectedColor
+                                               : (rrSourceButton.pointerHovered ? root.theme.hoverColor
+                                                                          : look.qtcInputFill)
+                        border.width: 1
+                        border.color: rrSourceButton.activeFocus || rrSourceButton.chosen ? root.theme.accent
+                                                                              : root.theme.themeBorder
                     }
                 }
             }
@@ -860,6 +1067,69 @@ Pane {
                         border.color: root.theme.accent
                     }
                 }
+            }
+        }
+
+        // The interval count of the selected Standard caliper: its label shows
+        // the mean of that many intervals. The keys + and − do the same.
+        Item {
+            id: intervalRow
+            objectName: "intervalRow"
+            visible: root.selectedStandard !== null
+            width: parent.width
+            height: metrics.intervalRowHeight
+
+            SectionLabel {
+                anchors.left: parent.left
+                anchors.right: fewerButton.left
+                anchors.verticalCenter: parent.verticalCenter
+                text: qsTr("INTERVALS")
+            }
+
+            UnitButton {
+                id: fewerButton
+                objectName: "fewerIntervalsButton"
+                anchors.right: countText.left
+                width: metrics.intervalButtonWidth
+                height: parent.height
+                text: "\u2212"
+                textSize: 13
+                enabled: root.selectedIntervalCount > root.minIntervalCount
+                Accessible.role: Accessible.Button
+                Accessible.checkable: false
+                Accessible.name: qsTr("Fewer intervals")
+                onClicked: root.stepIntervalCount(-1)
+            }
+
+            Text {
+                id: countText
+                objectName: "intervalCount"
+                anchors.right: moreButton.left
+                width: metrics.intervalButtonWidth
+                height: parent.height
+                text: String(root.selectedIntervalCount)
+                font.pixelSize: 12
+                font.weight: Font.DemiBold
+                color: root.theme.primaryText
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+                Accessible.role: Accessible.StaticText
+                Accessible.name: qsTr("Intervals: %1").arg(text)
+            }
+
+            UnitButton {
+                id: moreButton
+                objectName: "moreIntervalsButton"
+                anchors.right: parent.right
+                width: metrics.intervalButtonWidth
+                height: parent.height
+                text: "+"
+                textSize: 13
+                enabled: root.selectedIntervalCount < root.maxIntervalCount
+                Accessible.role: Accessible.Button
+                Accessible.checkable: false
+                Accessible.name: qsTr("More intervals")
+                onClicked: root.stepIntervalCount(1)
             }
         }
 

@@ -348,7 +348,7 @@ ApplicationWindow {
                 ActionRow {
                     width: parent.width
                     title: qsTr("Standard")
-                    description: qsTr("Measures one interval and reports pixels, or calibrated time in milliseconds and BPM.")
+                    description: qsTr("One interval in pixels, or ms and BPM once calibrated; over several intervals (+/\u2212), their mean.")
                 }
                 ActionRow {
                     width: parent.width
@@ -363,17 +363,17 @@ ApplicationWindow {
                 ActionRow {
                     width: parent.width
                     title: qsTr("QT/QTc")
-                    description: qsTr("Measures one QT interval. Enter Rate or RR in the palette to calculate QTc. A new QT/QTc caliper replaces the prior one.")
+                    description: qsTr("One QT interval; QTc by the chosen formula from the Rate or RR in the palette, or from a Standard caliper (RR from caliper). A new one replaces it.")
                 }
                 ActionRow {
                     width: parent.width
                     title: qsTr("Adjust")
-                    description: qsTr("Drag the line or center handle to move, an endpoint to resize. F6 selects the next caliper; Left/Right resize it, Up/Down and Ctrl+Left/Right move it, Shift steps 10, Delete removes it.")
+                    description: qsTr("Drag the line or center to move, an end to resize. F6 selects the next caliper; Left/Right resize it, Up/Down and Ctrl+Left/Right move it, Shift steps 10, +/\u2212 intervals, Delete removes.")
                 }
                 ActionRow {
                     width: parent.width
                     title: qsTr("Remove")
-                    description: qsTr("Right-click one caliper to remove it. Clear All removes every caliper.")
+                    description: qsTr("Right-click a caliper to remove it; Clear All removes all.")
                 }
 
                 Rectangle {
@@ -389,7 +389,7 @@ ApplicationWindow {
                         x: 10
                         y: 10
                         width: parent.width - 20
-                        text: qsTr("BAZETT QTc\nQTc = QT / \u221aRR, with RR in seconds. Rate input is converted using RR = 60 / rate. QT and QTc are displayed in milliseconds. Bazett correction can over- or under-correct at extreme heart rates.")
+                        text: qsTr("QTc FORMULAS (RR in s = 60 / rate, HR in bpm)\nBazett QT / \u221aRR \u00b7 Fridericia QT / \u221bRR\nFramingham QT + 154 \u00d7 (1 \u2212 RR) \u00b7 Hodges QT + 1.75 \u00d7 (HR \u2212 60)\nBazett (the default) over-corrects at high rates, under-corrects at low.")
                         color: infoWindow.theme.primaryText
                         font.pixelSize: 10
                         wrapMode: Text.Wrap

@@ -30,6 +30,8 @@ ApplicationWindow {
         property bool darkMode: false
         property string qtcMode: "rate"
         property string qtcValue: ""
+        // Bazett at every start: nothing is stored.
+        property string qtcFormula: "Bazett"
     }
 
     // Sizes of the panel.
@@ -37,7 +39,8 @@ ApplicationWindow {
         id: metrics
         readonly property int panelWidth: 190
         readonly property int panelHeight: 390
-        readonly property int panelHeightWithQtc: 460
+        // The QTc card: its heading, the formulas, the input and "RR from caliper".
+        readonly property int panelHeightWithQtc: 535
         readonly property int frameRadius: 8
         readonly property int headerHeight: 58
         readonly property int headerMargin: 6
@@ -80,10 +83,12 @@ ApplicationWindow {
     }
 
     // The fixed heights grow by the status line while it shows a message, so
-    // that every message can be read in full.
+    // that every message can be read in full, and by the interval count while
+    // a Standard caliper is selected.
     readonly property int currentHeight: (controller && controller.hasQtMeasurement
                                           ? metrics.panelHeightWithQtc : metrics.panelHeight)
                                          + Math.ceil(controlPanel.statusHeight)
+                                         + Math.ceil(controlPanel.intervalsHeight)
 
     width: metrics.panelWidth
     minimumWidth: metrics.panelWidth
@@ -206,13 +211,19 @@ ApplicationWindow {
     // Fine adjustment from the keyboard. Right and Left widen and narrow the
     // selected caliper by one device pixel of its display (10 logical pixels with
     // Shift); Up and Down, and Ctrl with Left and Right, move it by the same
-    // steps; Delete and Backspace remove it; Escape deselects it. Returns false
+    // steps; + and − change the number of intervals a Standard caliper is laid
+    // over; Delete and Backspace remove it; Escape deselects it. Returns false
     // for a key it leaves alone: with no caliper selected, or while the QTc
     // field or the duration list has the keyboard.
     function handleCaliperKey(event) {
         // F6 walks the calipers from anywhere in the panel but the open list.
         if (event.key === Qt.Key_F6 && !controlPanel.durationListOpen) {
             walkCalipers((event.modifiers & Qt.ShiftModifier) ? -1 : 1)
+            return true
+        }
+        // Escape first gives up waiting for a press on a caliper for the RR.
+        if (event.key === Qt.Key_Escape && controlPanel.rrPicking && !controlPanel.durationListOpen) {
+            controller.setRrPicking(false)
             return true
         }
         const row = selectedRow()
@@ -245,6 +256,12 @@ ApplicationWindow {
         case Qt.Key_Delete:
         case Qt.Key_Backspace:
             controller.removeSelected()
+            return true
+        case Qt.Key_Plus:
+        case Qt.Key_Minus:
+            // The mean of more or fewer intervals; the controller says where it stops.
+            controller.setIntervalCount(row.id, (row.intervalCount || 1)
+                                        + (event.key === Qt.Key_Plus ? 1 : -1))
             return true
         case Qt.Key_Escape:
             controller.selectedId = 0
@@ -505,6 +522,7 @@ ApplicationWindow {
             controller: panel.controller
             qtcMode: panel.appState.qtcMode
             qtcValue: panel.appState.qtcValue
+            qtcFormula: panel.appState.qtcFormula
             onCaliperPressed: panel.takeKeyboardForCalipers()
             capturesPointer: controlPanel.durationListOpen
             onCapturedPress: controlPanel.closeDurationList()

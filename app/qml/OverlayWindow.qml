@@ -14,6 +14,8 @@ NativeOverlayWindow {
     required property var controller
     required property string qtcMode
     required property string qtcValue
+    // The QTc formula of the QT/QTc labels.
+    property string qtcFormula: "Bazett"
 
     // While a list of the control panel is open the whole overlay takes the
     // mouse, so that a press anywhere on the display, also over another
@@ -43,11 +45,12 @@ NativeOverlayWindow {
         displayId: overlay.displayInfo.stableId
         qtcMode: overlay.qtcMode
         qtcValue: overlay.qtcValue
+        qtcFormula: overlay.qtcFormula
         capturesPointer: overlay.capturesPointer
         onCaliperPressed: overlay.caliperPressed()
         onCapturedPress: overlay.capturedPress()
 
         Accessible.name: qsTr("Interactive caliper handles for display %1").arg(overlay.displayInfo.name)
-        Accessible.description: qsTr("Drag a caliper's center or line to move it and an endpoint to resize it; right-click removes it. A pressed caliper is selected: in the control panel, Left and Right resize it by one pixel, Up, Down and Ctrl+Left or Right move it, Shift makes the step 10 pixels, Delete removes it and Escape deselects it.")
+        Accessible.description: qsTr("Drag a caliper's center or line to move it and an endpoint to resize it; right-click removes it. A pressed caliper is selected: in the control panel, Left and Right resize it by one pixel, Up, Down and Ctrl+Left or Right move it, Shift makes the step 10 pixels, + and \u2212 change the intervals a Standard caliper is laid over, Delete removes it and Escape deselects it.")
     }
 }

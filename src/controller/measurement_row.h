@@ -21,6 +21,9 @@ struct MeasurementRow
     double endX = 0.0;
     double y = 0.0;
     QString color;
+    // How many intervals a Standard caliper is laid over (1 for other kinds):
+    // its label shows their mean.
+    int intervalCount = 1;
     bool activeReference = false;
     bool referenceMatches = false;
     double referenceWidth = 0.0;

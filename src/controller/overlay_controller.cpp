@@ -27,6 +27,42 @@ const QString kInactiveReference = QStringLiteral("Inactive reference drawing");
 // "QT/QTc", then "– add Ref" and "– add RR" with an en dash.
 const QString kQtcOverlayLabel = QStringLiteral("QT/QTc\n\u2013 add Ref\n\u2013 add RR");
 const QString kQtcNeedsReferenceLabel = QStringLiteral("QT/QTc\n\u2013 add Ref");
+const QString kIntervalCountRangeMessage = QStringLiteral("Interval count must be from 1 to 20.");
+const QString kIntervalCountKindMessage
+    = QStringLiteral("Only a Standard caliper measures the mean of several intervals.");
+const QString kRrPickMessage = QStringLiteral("Press a Standard caliper to take the RR from it.");
+const QString kRrNeedsReferenceMessage
+    = QStringLiteral("Draw a reference on that caliper's display to take the RR from it.");
+const QString kRrRemovedMessage
+    = QStringLiteral("RR from caliper ended: its caliper was removed. Enter the RR again.");
+const QString kRrLostReferenceMessage = QStringLiteral(
+    "RR from caliper ended: its caliper has no reference on its display. Enter the RR again.");
+const QString kRrDisplayMessage = QStringLiteral(
+    "RR from caliper ended: its caliper's display changed or was removed. Enter the RR again.");
+
+// The formulas by their texts, with the name each QTc line gives them.
+struct FormulaName
+{
+    QLatin1String text;
+    zrn::QtcFormula formula;
+    QLatin1String label;
+};
+constexpr FormulaName kFormulas[] = {
+    {QLatin1String("Bazett"), zrn::QtcFormula::Bazett, QLatin1String("QTc")},
+    {QLatin1String("Fridericia"), zrn::QtcFormula::Fridericia, QLatin1String("QTcF")},
+    {QLatin1String("Framingham"), zrn::QtcFormula::Framingham, QLatin1String("QTcFra")},
+    {QLatin1String("Hodges"), zrn::QtcFormula::Hodges, QLatin1String("QTcH")},
+};
+
+// The name of the QTc line: "QTc" for Bazett, as for a text that names no formula.
+QString qtcName(const QString &formula)
+{
+    for (const FormulaName &f : kFormulas) {
+        if (formula == f.text)
+            return f.label;
+    }
+    return QStringLiteral("QTc");
+}
 
 // Numbers shown to the user never go through a locale: QString::arg for
 // doubles always writes "." and no grouping.
@@ -177,11 +213,21 @@ void OverlayController::handleDisplayInvalidated(const QString &stableDisplayId)
 {
     // A reference drawn at the display's old scale (or on a display that is
     // gone) must stop calibrating. Its drawing stays where it is.
+    // An RR taken from a caliper there is no longer what the user saw.
+    const quint64 source = m_rrSource.caliperId();
+    const bool sourceThere = source != 0 && m_visuals.value(source).displayId == stableDisplayId;
+    if (sourceThere)
+        unlinkRrSource(QString());
     const ReferenceState before = referenceState();
-    if (!m_model.invalidateReferenceForDisplay(stableDisplayId.toStdString()))
+    if (!m_model.invalidateReferenceForDisplay(stableDisplayId.toStdString())) {
+        if (sourceThere)
+            emit transientMessage(kRrDisplayMessage);
         return;
+    }
     announce({}, before);
     emit transientMessage(kDisplayInvalidatedMessage);
+    if (sourceThere)
+        emit transientMessage(kRrDisplayMessage);
 }
 
 quint64 OverlayController::addMeasurement(const QString &kind, const QString &displayId,
@@ -273,6 +319,9 @@ bool OverlayController::updateMeasurementGeometry(quint64 id, double startX, dou
     entry->startX = startX;
     entry->endX = endX;
     entry->y = y;
+    // A drag that ends here is stored: its preview is over.
+    if (m_dragPreview && m_dragPreview->id == id)
+        m_dragPreview.reset();
     announce({entry->displayId}, before);
     return true;
 }
@@ -336,6 +385,8 @@ std::optional<QString> OverlayController::removeWithGeometry(quint64 id)
 {
     if (!m_model.remove(id))
         return std::nullopt;
+    if (m_dragPreview && m_dragPreview->id == id)
+        m_dragPreview.reset();
     return m_visuals.take(id).displayId;
 }
 
@@ -374,6 +425,9 @@ void OverlayController::clear()
         displays.append(visual.displayId);
     m_model.clear();
     m_visuals.clear();
+    m_dragPreview.reset();
+    // Everything goes at the user's word: no message about the RR's caliper.
+    unlinkRrSource(QString());
     if (m_selectedId != 0) {
         m_selectedId = 0;
         emit selectedIdChanged();
@@ -427,6 +481,7 @@ void OverlayController::announce(QStringList touched, const ReferenceState &befo
     touched.removeAll(QString());
     touched.removeDuplicates();
     emit measurementsChanged();
+    refreshRrSource();
     for (const QString &display : std::as_const(touched))
         emit displayMeasurementsChanged(display);
 }
@@ -442,6 +497,9 @@ void OverlayController::updateQtMeasurementId()
     }
     if (id == m_qtMeasurementId)
         return;
+    // The RR taken for the QT/QTc caliper there was goes with it, as a typed one does.
+    if (m_qtMeasurementId != 0)
+        unlinkRrSource(QString());
     m_qtMeasurementId = id;
     emit qtMeasurementIdChanged();
 }
@@ -460,6 +518,156 @@ double OverlayController::calculateBazettQtc(double qtMs, double rateOrRrValue,
     return qtc ? *qtc : 0.0;
 }
 
+std::optional<zrn::QtcFormula> OverlayController::formulaFromString(const QString &text)
+{
+    for (const FormulaName &f : kFormulas) {
+        if (text == f.text)
+            return f.formula;
+    }
+    return std::nullopt;
+}
+
+double OverlayController::calculateQtc(double qtMs, double rateOrRrValue, const QString &mode,
+                                       const QString &formula) const
+{
+    const std::optional<zrn::QtcFormula> chosen = formulaFromString(formula);
+    if (!chosen)
+        return 0.0;
+    double rrMs = rateOrRrValue;
+    if (mode == QLatin1String("rate")) {
+        const auto rr = zrn::MeasurementModel::rrIntervalMsFromRate(rateOrRrValue);
+        if (!rr)
+            return 0.0;
+        rrMs = *rr;
+    }
+    const auto qtc = zrn::MeasurementModel::correctedQtMs(*chosen, qtMs, rrMs);
+    return qtc ? *qtc : 0.0;
+}
+
+bool OverlayController::setIntervalCount(quint64 id, int count)
+{
+    const auto entry = m_visuals.find(id);
+    const zrn::Caliper *caliper = m_model.find(id);
+    if (entry == m_visuals.end() || !caliper)
+        return false;
+    if (caliper->kind != zrn::CaliperKind::Standard) {
+        emit transientMessage(kIntervalCountKindMessage);
+        return false;
+    }
+    if (count < kMinIntervalCount || count > kMaxIntervalCount) {
+        emit transientMessage(kIntervalCountRangeMessage);
+        return false;
+    }
+    if (entry->intervalCount == count)
+        return true;
+    entry->intervalCount = count;
+    announce({entry->displayId}, referenceState());
+    return true;
+}
+
+void OverlayController::setRrPicking(bool picking)
+{
+    if (picking == m_rrSource.picking())
+        return;
+    RrSourceLink::State next = m_rrSource.state();
+    next.picking = picking;
+    m_rrSource.setState(next);
+    if (picking)
+        emit transientMessage(kRrPickMessage);
+}
+
+bool OverlayController::linkRrSource(quint64 id)
+{
+    const zrn::Caliper *caliper = m_model.find(id);
+    if (!caliper || !m_visuals.contains(id))
+        return false;
+    if (caliper->kind != zrn::CaliperKind::Standard) {
+        emit transientMessage(kRrPickMessage);
+        return false;
+    }
+    const double width
+        = m_dragPreview && m_dragPreview->id == id ? m_dragPreview->widthPx : caliper->width;
+    const std::optional<double> intervalMs = rrIntervalMs(id, width);
+    if (!intervalMs) {
+        emit transientMessage(kRrNeedsReferenceMessage);
+        return false;
+    }
+    m_rrSource.setState(
+        {id, *intervalMs, wholeText(*intervalMs), m_visuals.value(id).color, false});
+    return true;
+}
+
+void OverlayController::endRrLink()
+{
+    unlinkRrSource(QString());
+}
+
+void OverlayController::unlinkRrSource(const QString &message)
+{
+    const bool linked = m_rrSource.caliperId() != 0;
+    m_rrSource.setState({});
+    if (linked && !message.isEmpty())
+        emit transientMessage(message);
+}
+
+void OverlayController::refreshRrSource(const QString &reason)
+{
+    const quint64 id = m_rrSource.caliperId();
+    if (id == 0)
+        return;
+    const zrn::Caliper *caliper = m_model.find(id);
+    if (!caliper) {
+        unlinkRrSource(reason.isEmpty() ? kRrRemovedMessage : reason);
+        return;
+    }
+    const double width
+        = m_dragPreview && m_dragPreview->id == id ? m_dragPreview->widthPx : caliper->width;
+    const std::optional<double> intervalMs = rrIntervalMs(id, width);
+    if (!intervalMs) {
+        unlinkRrSource(reason.isEmpty() ? kRrLostReferenceMessage : reason);
+        return;
+    }
+    RrSourceLink::State next = m_rrSource.state();
+    next.intervalMs = *intervalMs;
+    next.text = wholeText(*intervalMs);
+    next.color = m_visuals.value(id).color;
+    m_rrSource.setState(next);
+}
+
+std::optional<double> OverlayController::rrIntervalMs(quint64 id, double widthPx) const
+{
+    const zrn::Caliper *caliper = m_model.find(id);
+    const auto &reference = m_model.reference();
+    if (!caliper || caliper->kind != zrn::CaliperKind::Standard || !reference
+        || !caliper->display.safelyMatches(reference->display) || !(reference->widthPx > 0.0)
+        || !(reference->durationMs > 0.0))
+        return std::nullopt;
+    const int count = std::max(kMinIntervalCount, m_visuals.value(id).intervalCount);
+    const double meanMs = zrn::MeasurementModel::calibratedIntervalMs(widthPx, reference->widthPx,
+                                                                      reference->durationMs)
+                          / count;
+    if (!std::isfinite(meanMs) || !(meanMs > 0.0))
+        return std::nullopt;
+    return meanMs;
+}
+
+void OverlayController::setDragPreview(quint64 id, double widthPx)
+{
+    m_dragPreview = DragPreview{id, widthPx};
+    if (id == m_rrSource.caliperId())
+        refreshRrSource();
+}
+
+void OverlayController::clearDragPreview()
+{
+    if (!m_dragPreview)
+        return;
+    const bool ofSource = m_dragPreview->id == m_rrSource.caliperId();
+    m_dragPreview.reset();
+    if (ofSource)
+        refreshRrSource();
+}
+
 QString OverlayController::labelText(const MeasurementRow &row, double widthPx,
                                      const CorrectionInput &correction) const
 {
@@ -473,16 +681,36 @@ QString OverlayController::labelText(const MeasurementRow &row, double widthPx,
     if (row.kind == zrn::CaliperKind::Qtc) {
         if (!calibrated || !std::isfinite(intervalMs))
             return correction.value ? kQtcNeedsReferenceLabel : kQtcOverlayLabel;
+        // "QTc" for Bazett, as it always read; the other formulas are named.
+        const QString name = qtcName(correction.formula);
         if (!correction.value)
-            return QStringLiteral("QT: %1 ms\nQTc: \u2013 add RR").arg(wholeText(intervalMs));
-        const double qtcMs = calculateBazettQtc(intervalMs, *correction.value, correction.mode);
-        return QStringLiteral("QT: %1 ms\nQTc: %2 ms").arg(wholeText(intervalMs), wholeText(qtcMs));
+            return QStringLiteral("QT: %1 ms\n%2: \u2013 add RR").arg(wholeText(intervalMs), name);
+        const double qtcMs
+            = calculateQtc(intervalMs, *correction.value, correction.mode, correction.formula);
+        // An additive formula can fall to zero or below for a short QT at a slow rate.
+        if (!(qtcMs > 0.0))
+            return QStringLiteral("QT: %1 ms\n%2: \u2013 no result")
+                .arg(wholeText(intervalMs), name);
+        return QStringLiteral("QT: %1 ms\n%2: %3 ms")
+            .arg(wholeText(intervalMs), name, wholeText(qtcMs));
     }
-    const double rateBpm = 60000.0 / intervalMs;
+    // A Standard caliper over several intervals shows the total, the count and the mean.
+    const int count = row.kind == zrn::CaliperKind::Standard
+                          ? std::clamp(row.intervalCount, kMinIntervalCount, kMaxIntervalCount)
+                          : 1;
+    const double meanMs = intervalMs / count;
+    const double rateBpm = 60000.0 / meanMs;
     // Absurd widths overflow; an infinite interval or rate is no measurement.
-    if (!calibrated || !std::isfinite(intervalMs) || !std::isfinite(rateBpm))
-        return pixels;
-    return QStringLiteral("%1 ms\n%2 bpm").arg(wholeText(intervalMs), wholeText(rateBpm));
+    if (!calibrated || !std::isfinite(intervalMs) || !std::isfinite(rateBpm)) {
+        if (count == 1)
+            return pixels;
+        return QStringLiteral("%1 / %2 = %3 px")
+            .arg(pixels, QString::number(count), wholeText(widthPx / count));
+    }
+    if (count == 1)
+        return QStringLiteral("%1 ms\n%2 bpm").arg(wholeText(intervalMs), wholeText(rateBpm));
+    return QStringLiteral("%1 ms / %2 = %3 ms\n%4 bpm")
+        .arg(wholeText(intervalMs), QString::number(count), wholeText(meanMs), wholeText(rateBpm));
 }
 
 QString OverlayController::summaryText(const MeasurementRow &row,
@@ -499,11 +727,17 @@ QString OverlayController::summaryText(const MeasurementRow &row,
                    ? QStringLiteral("%1 ms reference").arg(durationText(row.referenceDuration))
                    : kInactiveReference;
     default:
+        if (!measured)
+            return errorLabel(result.error);
         // "%1 ms · %2 BPM" with a middle dot.
-        return measured
-                   ? QStringLiteral("%1 ms \u00B7 %2 BPM")
-                         .arg(twoDecimalsText(result.intervalMs), oneDecimalText(result.rateBpm))
-                   : errorLabel(result.error);
+        if (row.intervalCount <= 1)
+            return QStringLiteral("%1 ms \u00B7 %2 BPM")
+                .arg(twoDecimalsText(result.intervalMs), oneDecimalText(result.rateBpm));
+        // The rate of the mean interval.
+        return QStringLiteral("%1 ms / %2 = %3 ms \u00B7 %4 BPM")
+            .arg(twoDecimalsText(result.intervalMs), QString::number(row.intervalCount),
+                 twoDecimalsText(result.intervalMs / row.intervalCount),
+                 oneDecimalText(60000.0 * row.intervalCount / result.intervalMs));
     }
 }
 
@@ -528,6 +762,7 @@ MeasurementRow OverlayController::rowOf(const zrn::Caliper &caliper) const
     row.endX = visual.endX;
     row.y = visual.y;
     row.color = QString::fromStdString(caliper.color);
+    row.intervalCount = caliper.kind == zrn::CaliperKind::Standard ? visual.intervalCount : 1;
     row.activeReference = reference && reference->caliperId == caliper.id;
     row.referenceMatches = reference && caliper.display.safelyMatches(reference->display);
     row.referenceWidth = reference ? reference->widthPx : 0.0;
@@ -568,5 +803,6 @@ QVariantMap OverlayController::toMap(const MeasurementRow &row)
     map.insert(QStringLiteral("referenceDuration"), row.referenceDuration);
     map.insert(QStringLiteral("overlayLabel"), row.overlayLabel);
     map.insert(QStringLiteral("result"), row.result);
+    map.insert(QStringLiteral("intervalCount"), row.intervalCount);
     return map;
 }

@@ -7,6 +7,7 @@
 
 #include "measurement_model.h"
 #include "measurement_row.h"
+#include "rr_source_link.h"
 
 #include <QHash>
 #include <QList>
@@ -30,6 +31,8 @@ class OverlayController : public QObject
     Q_PROPERTY(quint64 qtMeasurementId READ qtMeasurementId NOTIFY qtMeasurementIdChanged)
     Q_PROPERTY(quint64 selectedId READ selectedId WRITE setSelectedId NOTIFY selectedIdChanged)
     Q_PROPERTY(bool editMode MEMBER m_editMode WRITE setEditMode NOTIFY editModeChanged)
+    // The RR of the QT correction taken from a Standard caliper.
+    Q_PROPERTY(RrSourceLink *rrSource READ rrSource CONSTANT)
 
 public:
     // Where a caliper sits on its display's overlay, in that overlay's logical pixels.
@@ -41,7 +44,13 @@ public:
         double endX = 0.0; // may be left of startX: a reversed caliper
         double y = 0.0;
         QString color;
+        // A Standard caliper laid over several intervals shows their mean.
+        int intervalCount = 1;
     };
+
+    // The interval counts a Standard caliper may have.
+    static constexpr int kMinIntervalCount = 1;
+    static constexpr int kMaxIntervalCount = 20;
 
     explicit OverlayController(QObject *parent = nullptr);
     ~OverlayController() override;
@@ -57,11 +66,12 @@ public:
 
     // The correction typed for QT/QTc calipers, as read: a rate in beats per
     // minute when mode is "rate", else an RR interval in milliseconds; no value
-    // when nothing usable was typed.
+    // when nothing usable was typed. The formula is one of qtcFormulas().
     struct CorrectionInput
     {
         std::optional<double> value;
         QString mode;
+        QString formula = QStringLiteral("Bazett");
     };
     // The label of a caliper with the row's kind and reference, drawn
     // widthPx logical pixels wide (which may differ from the row's width while
@@ -69,10 +79,20 @@ public:
     [[nodiscard]] QString labelText(const MeasurementRow &row, double widthPx,
                                     const CorrectionInput &correction) const;
     [[nodiscard]] quint64 qtMeasurementId() const { return m_qtMeasurementId; }
+    [[nodiscard]] RrSourceLink *rrSource() { return &m_rrSource; }
+    [[nodiscard]] const RrSourceLink *rrSource() const { return &m_rrSource; }
+
+    // A caliper is being dragged to this width (logical pixels) and not yet
+    // stored: an RR taken from it follows. Ends with the stored geometry, or
+    // with clearDragPreview when the drag ends without one.
+    void setDragPreview(quint64 id, double widthPx);
+    void clearDragPreview();
 
     [[nodiscard]] static zrn::CaliperKind kindFromString(const QString &text);
     [[nodiscard]] static QString kindLabel(zrn::CaliperKind kind);
     [[nodiscard]] static QString errorLabel(zrn::MeasurementError error);
+    // "Bazett", "Fridericia", "Framingham", "Hodges": the formula texts, exactly.
+    [[nodiscard]] static std::optional<zrn::QtcFormula> formulaFromString(const QString &text);
 
 signals:
     void measurementsChanged();
@@ -107,6 +127,21 @@ public:
     Q_INVOKABLE void setReferenceDuration(double durationMs);
     Q_INVOKABLE double calculateBazettQtc(double qtMs, double rateOrRrValue,
                                           const QString &mode) const;
+    // The QT corrected by a formula (formulaFromString), reading rateOrRrValue
+    // as calculateBazettQtc does; 0 for any other formula text and where there
+    // is no result.
+    Q_INVOKABLE double calculateQtc(double qtMs, double rateOrRrValue, const QString &mode,
+                                    const QString &formula) const;
+    // The number of intervals a Standard caliper is laid over; refused with a
+    // message for other kinds and outside kMinIntervalCount..kMaxIntervalCount.
+    Q_INVOKABLE bool setIntervalCount(quint64 id, int count);
+    // "RR from caliper": waiting for a press on a caliper, or not.
+    Q_INVOKABLE void setRrPicking(bool picking);
+    // Takes the RR from a Standard caliper calibrated on its display; refused
+    // with a message, leaving everything as it was, otherwise.
+    Q_INVOKABLE bool linkRrSource(quint64 id);
+    // The user takes the RR back into their own hands: the link ends quietly.
+    Q_INVOKABLE void endRrLink();
 
 private:
     friend class TestOverlayController;
@@ -144,10 +179,26 @@ private:
     void replaceReference(quint64 id, double durationMs);
     // Follows the model after every completed change.
     void updateQtMeasurementId();
+    // The RR source as the calipers are now: its interval, or, where its
+    // caliper went or can no longer be measured, the end of the link with
+    // the message why (`reason` where given).
+    void refreshRrSource(const QString &reason = QString());
+    // Ends the link; says why when `message` is not empty.
+    void unlinkRrSource(const QString &message);
+    // The interval of a caliper in ms at a width (its mean over its intervals),
+    // when it is a Standard caliper calibrated on its display.
+    [[nodiscard]] std::optional<double> rrIntervalMs(quint64 id, double widthPx) const;
 
     zrn::MeasurementModel m_model;
     QHash<quint64, VisualCaliper> m_visuals;
     quint64 m_selectedId = 0;
     bool m_editMode = false;
     quint64 m_qtMeasurementId = 0;
+    RrSourceLink m_rrSource;
+    struct DragPreview
+    {
+        quint64 id = 0;
+        double widthPx = 0.0;
+    };
+    std::optional<DragPreview> m_dragPreview;
 };

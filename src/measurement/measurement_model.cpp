@@ -155,4 +155,29 @@ std::optional<double> MeasurementModel::bazettCorrectedQtMs(double qtMs, double 
     return std::isfinite(qtcMs) ? std::optional<double>(qtcMs) : std::nullopt;
 }
 
+std::optional<double> MeasurementModel::correctedQtMs(QtcFormula formula, double qtMs, double rrMs)
+{
+    if (formula == QtcFormula::Bazett)
+        return bazettCorrectedQtMs(qtMs, rrMs);
+    if (!(qtMs > 0.0) || !(rrMs > 0.0) || !std::isfinite(qtMs) || !std::isfinite(rrMs))
+        return std::nullopt;
+    const double rrSeconds = rrMs / 1000.0;
+    double qtcMs = 0.0;
+    switch (formula) {
+    case QtcFormula::Fridericia:
+        qtcMs = qtMs / std::cbrt(rrSeconds);
+        break;
+    case QtcFormula::Framingham:
+        qtcMs = qtMs + 154.0 * (1.0 - rrSeconds);
+        break;
+    case QtcFormula::Hodges:
+        qtcMs = qtMs + 1.75 * (60.0 / rrSeconds - 60.0);
+        break;
+    case QtcFormula::Bazett:
+        break;
+    }
+    // The additive formulas go below zero for a short QT at a slow rate: no QTc.
+    return std::isfinite(qtcMs) && qtcMs > 0.0 ? std::optional<double>(qtcMs) : std::nullopt;
+}
+
 } // namespace zrn

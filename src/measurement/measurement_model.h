@@ -40,6 +40,14 @@ enum class MeasurementError : std::int32_t {
     UnsupportedReferenceDuration = 4,
 };
 
+// The corrections of a QT interval for heart rate that the QTc card offers.
+enum class QtcFormula : std::int32_t {
+    Bazett = 0,
+    Fridericia = 1,
+    Framingham = 2,
+    Hodges = 3,
+};
+
 struct Caliper
 {
     std::uint64_t id = 0;
@@ -91,6 +99,10 @@ public:
     [[nodiscard]] static bool isAllowedReferenceDuration(double durationMs);
     [[nodiscard]] static std::optional<double> rrIntervalMsFromRate(double rateBpm);
     [[nodiscard]] static std::optional<double> bazettCorrectedQtMs(double qtMs, double rrMs);
+    // QT corrected by a formula, from an RR interval in ms: nothing for a QT or
+    // RR that is not finite and positive, nor where the result is not.
+    [[nodiscard]] static std::optional<double> correctedQtMs(QtcFormula formula, double qtMs,
+                                                             double rrMs);
     // The interval a width stands for under a reference of the given width and duration.
     [[nodiscard]] static double calibratedIntervalMs(double widthPx, double referenceWidthPx,
                                                      double referenceDurationMs);

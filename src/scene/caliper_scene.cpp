@@ -45,7 +45,12 @@ CaliperScene::CaliperScene(QQuickItem *parent)
     setAcceptHoverEvents(true);
 }
 
-CaliperScene::~CaliperScene() = default;
+CaliperScene::~CaliperScene()
+{
+    // A drag that goes with its overlay stores nothing: the preview ends.
+    if (m_drag && m_controller)
+        m_controller->clearDragPreview();
+}
 
 void CaliperScene::setController(OverlayController *controller)
 {
@@ -94,6 +99,15 @@ void CaliperScene::setQtcValue(const QString &value)
     correctionChanged();
 }
 
+void CaliperScene::setQtcFormula(const QString &formula)
+{
+    if (formula == m_qtcFormula)
+        return;
+    m_qtcFormula = formula;
+    emit qtcFormulaChanged();
+    correctionChanged();
+}
+
 void CaliperScene::setCapturesPointer(bool captures)
 {
     if (captures == m_capturesPointer)
@@ -106,7 +120,7 @@ void CaliperScene::setCapturesPointer(bool captures)
 OverlayController::CorrectionInput CaliperScene::correction() const
 {
     // The palette reads the same text the same way, and marks what it refuses.
-    return {zrn::readCorrectionInput(m_qtcValue, m_qtcMode).value, m_qtcMode};
+    return {zrn::readCorrectionInput(m_qtcValue, m_qtcMode).value, m_qtcMode, m_qtcFormula};
 }
 
 QSizeF CaliperScene::displaySize() const
@@ -298,6 +312,10 @@ void CaliperScene::selectionChanged()
 
 void CaliperScene::correctionChanged()
 {
+    // Only QT/QTc labels read the correction.
+    if (std::none_of(m_shown.begin(), m_shown.end(),
+                     [](const Shown &shown) { return shown.row.kind == zrn::CaliperKind::Qtc; }))
+        return;
     if (!m_drag) {
         // A QT label may change size, and with it its region and its neighbours.
         rebuild();
@@ -405,6 +423,9 @@ void CaliperScene::mousePressEvent(QMouseEvent *event)
     }
     const Part part = partAt(position.x(), position.y());
     m_controller->setSelectedId(id);
+    // "RR from caliper" waits for this press.
+    if (event->button() == Qt::LeftButton && m_controller->rrSource()->picking())
+        m_controller->linkRrSource(id);
     emit caliperPressed();
     if (event->button() == Qt::RightButton) {
         m_controller->removeSelected();
@@ -431,6 +452,10 @@ void CaliperScene::mouseMoveEvent(QMouseEvent *event)
         return;
     m_drag->preview = scene::dragged(m_drag->part, m_drag->initial,
                                      event->position() - m_drag->press, displaySize());
+    // An RR taken from this caliper follows the drag, and the QT labels with it.
+    if (m_controller)
+        m_controller->setDragPreview(m_drag->id,
+                                     std::fabs(m_drag->preview.endX - m_drag->preview.startX));
     Shown &shown = m_shown[*index];
     shown.line = m_drag->preview;
     // Only the dragged label moves; the others keep their places.
@@ -449,10 +474,15 @@ void CaliperScene::mouseReleaseEvent(QMouseEvent *)
     updateCursor();
     // The controller's change rebuilds this scene; a refused geometry shows the
     // stored one again.
-    if (!m_controller
-        || !m_controller->updateMeasurementGeometry(drag.id, drag.preview.startX, drag.preview.endX,
-                                                    drag.preview.y))
+    if (!m_controller) {
         rebuild();
+        return;
+    }
+    if (!m_controller->updateMeasurementGeometry(drag.id, drag.preview.startX, drag.preview.endX,
+                                                 drag.preview.y)) {
+        m_controller->clearDragPreview();
+        rebuild();
+    }
 }
 
 void CaliperScene::mouseUngrabEvent()
@@ -463,6 +493,8 @@ void CaliperScene::mouseUngrabEvent()
     m_drag.reset();
     emit dragChanged();
     updateCursor();
+    if (m_controller)
+        m_controller->clearDragPreview();
     rebuild();
 }
 

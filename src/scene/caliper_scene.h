@@ -30,6 +30,9 @@ class CaliperScene : public QQuickItem
     Q_PROPERTY(QString displayId READ displayId WRITE setDisplayId NOTIFY displayIdChanged)
     Q_PROPERTY(QString qtcMode READ qtcMode WRITE setQtcMode NOTIFY qtcModeChanged)
     Q_PROPERTY(QString qtcValue READ qtcValue WRITE setQtcValue NOTIFY qtcValueChanged)
+    // The QTc formula of the labels: "Bazett" (the default), "Fridericia",
+    // "Framingham" or "Hodges".
+    Q_PROPERTY(QString qtcFormula READ qtcFormula WRITE setQtcFormula NOTIFY qtcFormulaChanged)
     Q_PROPERTY(bool capturesPointer READ capturesPointer WRITE setCapturesPointer NOTIFY
                    capturesPointerChanged)
     Q_PROPERTY(zrn::scene::Part hoveredPart READ hoveredPart NOTIFY hoverChanged)
@@ -68,6 +71,8 @@ public:
     void setQtcMode(const QString &mode);
     QString qtcValue() const { return m_qtcValue; }
     void setQtcValue(const QString &value);
+    QString qtcFormula() const { return m_qtcFormula; }
+    void setQtcFormula(const QString &formula);
     bool capturesPointer() const { return m_capturesPointer; }
     void setCapturesPointer(bool captures);
 
@@ -94,6 +99,7 @@ signals:
     void displayIdChanged();
     void qtcModeChanged();
     void qtcValueChanged();
+    void qtcFormulaChanged();
     void capturesPointerChanged();
     void hoverChanged();
     void dragChanged();
@@ -157,6 +163,7 @@ private:
     QString m_displayId;
     QString m_qtcMode;
     QString m_qtcValue;
+    QString m_qtcFormula = QStringLiteral("Bazett");
     bool m_capturesPointer = false;
 
     std::unique_ptr<Sprites> m_sprites;

@@ -164,7 +164,8 @@ private:
             const OverlayController::VisualCaliper &x = *it;
             const OverlayController::VisualCaliper &y = *other;
             if (x.id != y.id || x.displayId != y.displayId || x.startX != y.startX
-                || x.endX != y.endX || x.y != y.y || x.color != y.color)
+                || x.endX != y.endX || x.y != y.y || x.color != y.color
+                || x.intervalCount != y.intervalCount)
                 return QStringLiteral("visual %1 differs").arg(it.key());
         }
         if (a.selectedId != b.selectedId)
@@ -250,6 +251,12 @@ private slots:
     void selectionAndEditMode();
     void bazett_data();
     void bazett();
+    void qtcFormulas_data();
+    void qtcFormulas();
+    void intervalCount_data();
+    void intervalCount();
+    void rrSource_data();
+    void rrSource();
     void labelText_data();
     void labelText();
     void touchedDisplays_data();
@@ -294,6 +301,7 @@ void TestOverlayController::metaObjectOrder()
                              "qulonglong qtMeasurementId r qtMeasurementIdChanged",
                              "qulonglong selectedId rw selectedIdChanged",
                              "bool editMode rw editModeChanged",
+                             "RrSourceLink* rrSource r ",
                          }));
 
     QStringList methods;
@@ -325,6 +333,11 @@ void TestOverlayController::metaObjectOrder()
                  "0 void setActiveReference(qulonglong,double)",
                  "0 void setReferenceDuration(double)",
                  "0 double calculateBazettQtc(double,double,QString)",
+                 "0 double calculateQtc(double,double,QString,QString)",
+                 "0 bool setIntervalCount(qulonglong,int)",
+                 "0 void setRrPicking(bool)",
+                 "0 bool linkRrSource(qulonglong)",
+                 "0 void endRrLink()",
              }));
 }
 
@@ -1056,6 +1069,8 @@ void TestOverlayController::labelText_data()
     QTest::addColumn<QString>("mode");
     QTest::addColumn<double>("value"); // 0: nothing usable typed
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<int>("count"); // the intervals the caliper is laid over
 
     const int standard = int(zrn::CaliperKind::Standard);
     const int rhythm = int(zrn::CaliperKind::Rhythm);
@@ -1063,37 +1078,80 @@ void TestOverlayController::labelText_data()
     const int qtc = int(zrn::CaliperKind::Qtc);
     const QString rate = QStringLiteral("rate");
     const QString rr = QStringLiteral("rr");
-    QTest::newRow("pixels") << standard << false << false << 100.0 << rate << 0.0 << "100 px";
+    const QString bazett = QStringLiteral("Bazett");
+    QTest::newRow("pixels") << standard << false << false << 100.0 << rate << 0.0 << "100 px"
+                            << bazett << 1;
     QTest::newRow("pixels half up")
-        << standard << false << false << 100.5 << rate << 0.0 << "101 px";
+        << standard << false << false << 100.5 << rate << 0.0 << "101 px" << bazett << 1;
     QTest::newRow("pixels below half")
-        << standard << false << false << 100.49 << rate << 0.0 << "100 px";
+        << standard << false << false << 100.49 << rate << 0.0 << "100 px" << bazett << 1;
     QTest::newRow("calibrated") << standard << true << false << 100.0 << rate << 0.0
-                                << "500 ms\n120 bpm";
+                                << "500 ms\n120 bpm" << bazett << 1;
     QTest::newRow("calibrated rhythm")
-        << rhythm << true << false << 66.0 << rate << 0.0 << "330 ms\n182 bpm";
+        << rhythm << true << false << 66.0 << rate << 0.0 << "330 ms\n182 bpm" << bazett << 1;
     QTest::newRow("calibrated half up")
-        << standard << true << false << 100.1 << rate << 0.0 << "501 ms\n120 bpm";
-    QTest::newRow("active reference")
-        << reference << true << true << 180.5 << rate << 0.0 << "Ref: 1000 ms\n(181 px)";
+        << standard << true << false << 100.1 << rate << 0.0 << "501 ms\n120 bpm" << bazett << 1;
+    QTest::newRow("active reference") << reference << true << true << 180.5 << rate << 0.0
+                                      << "Ref: 1000 ms\n(181 px)" << bazett << 1;
     QTest::newRow("inactive reference, calibrated")
-        << reference << true << false << 100.0 << rate << 0.0 << "500 ms\n120 bpm";
+        << reference << true << false << 100.0 << rate << 0.0 << "500 ms\n120 bpm" << bazett << 1;
     QTest::newRow("inactive reference alone")
-        << reference << false << false << 120.5 << rate << 0.0 << "121 px";
+        << reference << false << false << 120.5 << rate << 0.0 << "121 px" << bazett << 1;
     QTest::newRow("qt nothing") << qtc << false << false << 80.0 << rate << 0.0
-                                << "QT/QTc\n\u2013 add Ref\n\u2013 add RR";
+                                << "QT/QTc\n\u2013 add Ref\n\u2013 add RR" << bazett << 1;
     QTest::newRow("qt input only")
-        << qtc << false << false << 80.0 << rate << 60.0 << "QT/QTc\n\u2013 add Ref";
+        << qtc << false << false << 80.0 << rate << 60.0 << "QT/QTc\n\u2013 add Ref" << bazett << 1;
     QTest::newRow("qt no input") << qtc << true << false << 80.0 << rate << 0.0
-                                 << "QT: 400 ms\nQTc: \u2013 add RR";
+                                 << "QT: 400 ms\nQTc: \u2013 add RR" << bazett << 1;
     QTest::newRow("qt rate 60") << qtc << true << false << 80.0 << rate << 60.0
-                                << "QT: 400 ms\nQTc: 400 ms";
+                                << "QT: 400 ms\nQTc: 400 ms" << bazett << 1;
     QTest::newRow("qt rate 75") << qtc << true << false << 80.0 << rate << 75.0
-                                << "QT: 400 ms\nQTc: 447 ms";
+                                << "QT: 400 ms\nQTc: 447 ms" << bazett << 1;
     QTest::newRow("qt rr 640") << qtc << true << false << 80.0 << rr << 640.0
-                               << "QT: 400 ms\nQTc: 500 ms";
+                               << "QT: 400 ms\nQTc: 500 ms" << bazett << 1;
     QTest::newRow("qt rr 810, unrounded qt")
-        << qtc << true << false << 72.1 << rr << 810.0 << "QT: 361 ms\nQTc: 401 ms";
+        << qtc << true << false << 72.1 << rr << 810.0 << "QT: 361 ms\nQTc: 401 ms" << bazett << 1;
+
+    // The other formulas name themselves; Bazett reads as it always did.
+    QTest::newRow("Fridericia, rate 75")
+        << qtc << true << false << 80.0 << rate << 75.0 << "QT: 400 ms\nQTcF: 431 ms"
+        << "Fridericia" << 1;
+    QTest::newRow("Framingham, rate 75")
+        << qtc << true << false << 80.0 << rate << 75.0 << "QT: 400 ms\nQTcFra: 431 ms"
+        << "Framingham" << 1;
+    QTest::newRow("Hodges, rate 75")
+        << qtc << true << false << 80.0 << rate << 75.0 << "QT: 400 ms\nQTcH: 426 ms"
+        << "Hodges" << 1;
+    QTest::newRow("Hodges, rr 800")
+        << qtc << true << false << 80.0 << rr << 800.0 << "QT: 400 ms\nQTcH: 426 ms"
+        << "Hodges" << 1;
+    QTest::newRow("Fridericia, no input")
+        << qtc << true << false << 80.0 << rate << 0.0 << "QT: 400 ms\nQTcF: \u2013 add RR"
+        << "Fridericia" << 1;
+    QTest::newRow("Hodges, no reference")
+        << qtc << false << false << 80.0 << rate << 75.0 << "QT/QTc\n\u2013 add Ref"
+        << "Hodges" << 1;
+    // Additive corrections of a short QT at a slow rate fall below zero: no QTc.
+    QTest::newRow("Hodges below zero")
+        << qtc << true << false << 10.0 << rate << 20.0 << "QT: 50 ms\nQTcH: \u2013 no result"
+        << "Hodges" << 1;
+    QTest::newRow("Framingham below zero")
+        << qtc << true << false << 50.0 << rr << 3000.0 << "QT: 250 ms\nQTcFra: \u2013 no result"
+        << "Framingham" << 1;
+    QTest::newRow("formula in lower case")
+        << qtc << true << false << 80.0 << rate << 75.0 << "QT: 400 ms\nQTc: \u2013 no result"
+        << "bazett" << 1;
+    // Several intervals: the total, the count, the mean and the rate of the mean.
+    QTest::newRow("3 intervals") << standard << true << false << 120.0 << rate << 0.0
+                                 << "600 ms / 3 = 200 ms\n300 bpm" << bazett << 3;
+    QTest::newRow("2 intervals, rounded each") << standard << true << false << 100.1 << rate << 0.0
+                                               << "501 ms / 2 = 250 ms\n240 bpm" << bazett << 2;
+    QTest::newRow("20 intervals") << standard << true << false << 200.0 << rate << 0.0
+                                  << "1000 ms / 20 = 50 ms\n1200 bpm" << bazett << 20;
+    QTest::newRow("3 intervals, uncalibrated") << standard << false << false << 120.0 << rate << 0.0
+                                               << "120 px / 3 = 40 px" << bazett << 3;
+    QTest::newRow("a rhythm caliper measures one")
+        << rhythm << true << false << 66.0 << rate << 0.0 << "330 ms\n182 bpm" << bazett << 3;
 }
 
 void TestOverlayController::labelText()
@@ -1105,14 +1163,18 @@ void TestOverlayController::labelText()
     QFETCH(QString, mode);
     QFETCH(double, value);
     QFETCH(QString, text);
+    QFETCH(QString, formula);
+    QFETCH(int, count);
     MeasurementRow row;
     row.kind = zrn::CaliperKind(kind);
+    row.intervalCount = count;
     row.activeReference = active;
     row.referenceMatches = calibrated;
     row.referenceWidth = calibrated ? 200 : 0;
     row.referenceDuration = calibrated ? 1000 : 0;
     OverlayController::CorrectionInput input;
     input.mode = mode;
+    input.formula = formula;
     if (value > 0)
         input.value = value;
     OverlayController c;
@@ -1198,6 +1260,313 @@ void TestOverlayController::bazett()
     QFETCH(double, qtc);
     OverlayController c;
     QCOMPARE(c.calculateBazettQtc(qt, value, mode), qtc);
+}
+
+// The four corrections, read from a rate or an RR as calculateBazettQtc reads them.
+void TestOverlayController::qtcFormulas_data()
+{
+    QTest::addColumn<double>("qt");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<double>("qtc"); // to one decimal; 0: no result
+
+    const QStringList formulas{"Bazett", "Fridericia", "Framingham", "Hodges"};
+    // QT 400 ms at 75 bpm, RR 0.8 s, given either way.
+    const double at75[] = {447.2, 430.9, 430.8, 426.3};
+    for (int i = 0; i < formulas.size(); ++i) {
+        const QByteArray f = formulas[i].toUtf8();
+        QTest::addRow("%s, 75 bpm", f.constData())
+            << 400.0 << 75.0 << "rate" << formulas[i] << at75[i];
+        QTest::addRow("%s, RR 800 ms", f.constData())
+            << 400.0 << 800.0 << "rr" << formulas[i] << at75[i];
+        // At RR = 1 s every formula gives the QT itself.
+        QTest::addRow("%s, RR 1000 ms", f.constData())
+            << 400.0 << 1000.0 << "rr" << formulas[i] << 400.0;
+        QTest::addRow("%s, 60 bpm", f.constData())
+            << 400.0 << 60.0 << "rate" << formulas[i] << 400.0;
+        // Nothing usable in, no result out.
+        QTest::addRow("%s, QT 0", f.constData()) << 0.0 << 75.0 << "rate" << formulas[i] << 0.0;
+        QTest::addRow("%s, negative QT", f.constData())
+            << -400.0 << 800.0 << "rr" << formulas[i] << 0.0;
+        QTest::addRow("%s, NaN QT", f.constData()) << kNaN << 800.0 << "rr" << formulas[i] << 0.0;
+        QTest::addRow("%s, infinite QT", f.constData())
+            << kInf << 800.0 << "rr" << formulas[i] << 0.0;
+        QTest::addRow("%s, rate 0", f.constData()) << 400.0 << 0.0 << "rate" << formulas[i] << 0.0;
+        QTest::addRow("%s, negative RR", f.constData())
+            << 400.0 << -800.0 << "rr" << formulas[i] << 0.0;
+        QTest::addRow("%s, NaN rate", f.constData())
+            << 400.0 << kNaN << "rate" << formulas[i] << 0.0;
+        QTest::addRow("%s, infinite RR", f.constData())
+            << 400.0 << kInf << "rr" << formulas[i] << 0.0;
+        QTest::addRow("%s, rate too small for an RR", f.constData())
+            << 400.0 << 1e-310 << "rate" << formulas[i] << 0.0;
+    }
+    // Any mode but "rate" is an RR: 75 read as 75 ms, a heart rate of 800.
+    QTest::newRow("Hodges, Rate is rr") << 400.0 << 75.0 << "Rate"
+                                        << "Hodges" << 1695.0;
+    QTest::newRow("Fridericia, empty mode is rr") << 400.0 << 800.0 << ""
+                                                  << "Fridericia" << 430.9;
+    QTest::newRow("Hodges at 150 bpm") << 360.0 << 150.0 << "rate"
+                                       << "Hodges" << 517.5;
+    QTest::newRow("Framingham at 40 bpm") << 460.0 << 40.0 << "rate"
+                                          << "Framingham" << 383.0;
+    // The additive formulas reach zero and below for a short QT at a slow rate.
+    QTest::newRow("Framingham below zero") << 200.0 << 3000.0 << "rr"
+                                           << "Framingham" << 0.0;
+    QTest::newRow("Framingham at zero") << 308.0 << 3000.0 << "rr"
+                                        << "Framingham" << 0.0;
+    QTest::newRow("Hodges below zero") << 50.0 << 20.0 << "rate"
+                                       << "Hodges" << 0.0;
+    QTest::newRow("Fridericia overflows") << 1e308 << 1e-300 << "rr"
+                                          << "Fridericia" << 0.0;
+    QTest::newRow("Hodges overflows") << 400.0 << 1e-320 << "rr"
+                                      << "Hodges" << 0.0;
+    // Exactly the four texts.
+    for (const char *other : {"bazett", "BAZETT", "Fridericia ", "QTcF", "Hodge", ""})
+        QTest::addRow("formula '%s'", other) << 400.0 << 75.0 << "rate" << other << 0.0;
+}
+
+void TestOverlayController::qtcFormulas()
+{
+    QFETCH(double, qt);
+    QFETCH(double, value);
+    QFETCH(QString, mode);
+    QFETCH(QString, formula);
+    QFETCH(double, qtc);
+    OverlayController c;
+    const double result = c.calculateQtc(qt, value, mode, formula);
+    QCOMPARE(std::round(result * 10) / 10, qtc);
+    if (qtc == 400.0)
+        QCOMPARE(result, qt); // exactly, not only to a decimal
+    // Bazett's own invokable gives the same, to the last bit.
+    if (formula == QLatin1String("Bazett"))
+        QCOMPARE(c.calculateBazettQtc(qt, value, mode), result);
+}
+
+// The number of intervals a Standard caliper is laid over, in its row and
+// label; other kinds and counts outside 1 to 20 are refused with a message.
+void TestOverlayController::intervalCount_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("result");
+
+    const QString range = msg(QStringLiteral("Interval count must be from 1 to 20."));
+    const QString kind
+        = msg(QStringLiteral("Only a Standard caliper measures the mean of several intervals."));
+    const QString dot = QStringLiteral(" \u00B7 ");
+    // A 1000 ms reference drawn 100 px wide, and the caliper 150 px wide: 1500 ms.
+    QTest::newRow("3") << "standard" << 3 << QStringList{kChanged} << 3
+                       << "1500 ms / 3 = 500 ms\n120 bpm"
+                       << "1500.00 ms / 3 = 500.00 ms" + dot + "120.0 BPM";
+    QTest::newRow("20") << "standard" << 20 << QStringList{kChanged} << 20
+                        << "1500 ms / 20 = 75 ms\n800 bpm"
+                        << "1500.00 ms / 20 = 75.00 ms" + dot + "800.0 BPM";
+    QTest::newRow("7, mean rounded")
+        << "standard" << 7 << QStringList{kChanged} << 7 << "1500 ms / 7 = 214 ms\n280 bpm"
+        << "1500.00 ms / 7 = 214.29 ms" + dot + "280.0 BPM";
+    QTest::newRow("1 again") << "standard" << 1 << QStringList() << 1 << "1500 ms\n40 bpm"
+                             << "1500.00 ms" + dot + "40.0 BPM";
+    QTest::newRow("21") << "standard" << 21 << QStringList{range} << 1 << "1500 ms\n40 bpm"
+                        << "1500.00 ms" + dot + "40.0 BPM";
+    QTest::newRow("0") << "standard" << 0 << QStringList{range} << 1 << "1500 ms\n40 bpm"
+                       << "1500.00 ms" + dot + "40.0 BPM";
+    QTest::newRow("-3") << "standard" << -3 << QStringList{range} << 1 << "1500 ms\n40 bpm"
+                        << "1500.00 ms" + dot + "40.0 BPM";
+    QTest::newRow("rhythm") << "rhythm" << 3 << QStringList{kind} << 1 << "1500 ms\n40 bpm"
+                            << "1500.00 ms" + dot + "40.0 BPM";
+    QTest::newRow("qtc") << "qtc" << 3 << QStringList{kind} << 1 << kQtcLabel
+                         << "QT 1500.00 ms; QTc requires RR";
+    QTest::newRow("reference") << "reference" << 3 << QStringList{kind} << 1
+                               << "Ref: 1000 ms\n(150 px)"
+                               << "1000 ms reference";
+    QTest::newRow("unknown id") << "" << 3 << QStringList() << 1 << ""
+                                << "";
+}
+
+void TestOverlayController::intervalCount()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, count);
+    QFETCH(QStringList, events);
+    QFETCH(int, stored);
+    QFETCH(QString, label);
+    QFETCH(QString, result);
+
+    OverlayController c;
+    add(c, "reference", 100);
+    // A Reference caliper replaces the first one: it is then the reference itself.
+    const quint64 id = kind.isEmpty() ? 99 : add(c, kind, 150);
+    Recorder rec(c);
+    const Snapshot before = snapshot(c);
+    QCOMPARE(c.setIntervalCount(id, count), stored == count && !kind.isEmpty());
+    QCOMPARE(rec.take(), events);
+    if (kind.isEmpty()) {
+        QCOMPARE(difference(snapshot(c), before), QString());
+        return;
+    }
+    if (stored == 1)
+        QCOMPARE(difference(snapshot(c), before), QString());
+    QVariantMap row = rowOf(c, id);
+    QCOMPARE(row.value("intervalCount").toInt(), stored);
+    QCOMPARE(row.value("overlayLabel").toString(), label);
+    QCOMPARE(row.value("result").toString(), result);
+
+    // The count stays with the caliper through drags, keys and a smaller display.
+    QVERIFY(c.updateMeasurementGeometry(id, 400, 550, 300));
+    c.setSelectedId(id);
+    c.nudgeSelected(1);
+    c.keepInsideDisplay(QStringLiteral("A"), 500, 400);
+    row = rowOf(c, id);
+    QCOMPARE(row.value("intervalCount").toInt(), stored);
+    QCOMPARE(row.value("endX").toDouble(), 500.0);
+}
+
+// The RR taken from a caliper. On display A: a 1000 ms reference drawn 200 px
+// wide (1), Standard calipers of 160 px (2, 800 ms) and 100 px (6, 500 ms), the
+// QT/QTc caliper (3) and a Rhythm caliper (5); on display B a Standard caliper (4).
+void TestOverlayController::rrSource_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<quint64>("source");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("picking");
+    QTest::addColumn<QStringList>("messages");
+
+    const QString pick = QStringLiteral("Press a Standard caliper to take the RR from it.");
+    const QString needsRef
+        = QStringLiteral("Draw a reference on that caliper's display to take the RR from it.");
+    const QString removed
+        = QStringLiteral("RR from caliper ended: its caliper was removed. Enter the RR again.");
+    const QString lost = QStringLiteral(
+        "RR from caliper ended: its caliper has no reference on its display. Enter the RR again.");
+    const QString gone = QStringLiteral("RR from caliper ended: its caliper's display changed or "
+                                        "was removed. Enter the RR again.");
+    auto row = [](const char *name, const QStringList &steps, quint64 source, const QString &text,
+                  bool picking, const QStringList &messages) {
+        QTest::newRow(name) << steps << source << text << picking << messages;
+    };
+    row("linked", {"link 2"}, 2, "800", false, {});
+    row("picked, then linked", {"pick", "link 2"}, 2, "800", false, {pick});
+    row("picking twice says it once", {"pick", "pick"}, 0, "", true, {pick});
+    row("no reference on its display", {"pick", "link 4"}, 0, "", true, {pick, needsRef});
+    row("a rhythm caliper", {"link 5"}, 0, "", false, {pick});
+    row("the QT/QTc caliper", {"link 3"}, 0, "", false, {pick});
+    row("the reference", {"link 1"}, 0, "", false, {pick});
+    row("an unknown caliper", {"link 42"}, 0, "", false, {});
+    row("refused, the link stays", {"link 2", "link 4"}, 2, "800", false, {needsRef});
+    row("another caliper", {"link 2", "link 6"}, 6, "500", false, {});
+    row("the mean of 4", {"link 2", "count 2 4"}, 2, "200", false, {});
+    row("counted before", {"count 2 3", "link 2"}, 2, "267", false, {});
+    row("follows a drag", {"link 2", "preview 2 100"}, 2, "500", false, {});
+    row("a drag of another caliper", {"link 2", "preview 6 300"}, 2, "800", false, {});
+    row("linked during its drag", {"preview 2 120", "link 2"}, 2, "600", false, {});
+    row("a drag that ends unstored", {"link 2", "preview 2 100", "unpreview"}, 2, "800", false, {});
+    row("a drag stored", {"link 2", "preview 2 100", "store 2 100", "unpreview"}, 2, "500", false,
+        {});
+    row("a drag refused", {"link 2", "preview 2 5", "store 2 5", "unpreview"}, 2, "800", false,
+        {kMustRemain});
+    row("the reference resized", {"link 2", "store 1 100"}, 2, "1600", false, {});
+    row("the reference's duration", {"link 2", "duration 500"}, 2, "400", false,
+        {QStringLiteral("Reference: 500 ms")});
+    row("its caliper removed", {"link 2", "remove 2"}, 0, "", false, {removed});
+    row("its caliper removed while dragged", {"link 2", "preview 2 100", "remove 2"}, 0, "", false,
+        {removed});
+    row("the reference removed", {"link 2", "remove 1"}, 0, "", false, {lost});
+    row("a reference on another display", {"link 2", "reference B"}, 0, "", false, {lost});
+    row("its display invalidated", {"link 2", "invalidate A"}, 0, "", false,
+        {kDisplayChanged, gone});
+    row("another display invalidated", {"link 2", "invalidate B"}, 2, "800", false, {});
+    row("ended by the user", {"link 2", "end"}, 0, "", false, {});
+    row("picking ended by the user", {"pick", "end"}, 0, "", false, {pick});
+    row("picking given up", {"pick", "unpick"}, 0, "", false, {pick});
+    row("Clear All", {"link 2", "clear"}, 0, "", false, {});
+    row("the QT/QTc caliper replaced", {"link 2", "qtc"}, 0, "", false, {});
+    row("the QT/QTc caliper removed", {"link 2", "remove 3"}, 0, "", false, {});
+}
+
+void TestOverlayController::rrSource()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(quint64, source);
+    QFETCH(QString, text);
+    QFETCH(bool, picking);
+    QFETCH(QStringList, messages);
+
+    OverlayController c;
+    const QStringList colours{"#000001", "#000002", "#000003", "#000004", "#000005", "#000006"};
+    auto put = [&c, &colours](const QString &kind, double width, const QString &display) {
+        const quint64 id = c.addMeasurement(kind, display, 96, 1, 100, 100 + width, 300,
+                                            colours.value(int(c.m_model.nextId()) - 1), 1000);
+        QVERIFY(id != 0);
+    };
+    put("reference", 200, "A");
+    put("standard", 160, "A");
+    put("qtc", 80, "A");
+    put("standard", 100, "B");
+    put("rhythm", 90, "A");
+    put("standard", 100, "A");
+    QStringList said;
+    connect(&c, &OverlayController::transientMessage, this,
+            [&said](const QString &m) { said << m; });
+    RrSourceLink *link = c.rrSource();
+    QVERIFY(link);
+    QCOMPARE(c.property("rrSource").value<RrSourceLink *>(), link);
+    QSignalSpy changes(link, &RrSourceLink::changed);
+
+    for (const QString &step : std::as_const(steps)) {
+        const QStringList w = step.split(QLatin1Char(' '));
+        const quint64 id = w.value(1).toULongLong();
+        if (w[0] == "pick") {
+            c.setRrPicking(true);
+        } else if (w[0] == "unpick") {
+            c.setRrPicking(false);
+        } else if (w[0] == "link") {
+            c.linkRrSource(id);
+        } else if (w[0] == "count") {
+            QVERIFY(c.setIntervalCount(id, w[2].toInt()));
+        } else if (w[0] == "preview") {
+            c.setDragPreview(id, w[2].toDouble());
+        } else if (w[0] == "unpreview") {
+            c.clearDragPreview();
+        } else if (w[0] == "store") {
+            c.updateMeasurementGeometry(id, 100, 100 + w[2].toDouble(), 300);
+        } else if (w[0] == "duration") {
+            c.setReferenceDuration(w[1].toDouble());
+        } else if (w[0] == "remove") {
+            c.setSelectedId(id);
+            c.removeSelected();
+        } else if (w[0] == "reference") {
+            put("reference", 100, w[1]);
+        } else if (w[0] == "invalidate") {
+            c.handleDisplayInvalidated(w[1]);
+        } else if (w[0] == "end") {
+            c.endRrLink();
+        } else if (w[0] == "clear") {
+            c.clear();
+        } else if (w[0] == "qtc") {
+            put("qtc", 80, "A");
+        } else {
+            QFAIL(qPrintable(step));
+        }
+    }
+    QCOMPARE(link->caliperId(), source);
+    QCOMPARE(link->text(), text);
+    QCOMPARE(link->picking(), picking);
+    QCOMPARE(said, messages);
+    QCOMPARE(link->color(), source ? colours.value(int(source) - 1) : QString());
+    if (source != 0)
+        QCOMPARE(QString::number(std::round(link->intervalMs())), text);
+    else
+        QCOMPARE(link->intervalMs(), 0.0);
+    // Every change was announced, and only a change.
+    QVERIFY(changes.count() <= steps.size() + 1);
+    if (source != 0 || picking)
+        QVERIFY(changes.count() > 0);
 }
 
 void TestOverlayController::qtFlags_data()
@@ -1457,6 +1826,7 @@ void TestOverlayController::rowKeysAndTypes()
         {"referenceDuration", QMetaType::fromType<double>()},
         {"overlayLabel", QMetaType::fromType<QString>()},
         {"result", QMetaType::fromType<QString>()},
+        {"intervalCount", QMetaType::fromType<int>()},
     };
     QCOMPARE(row.size(), expected.size());
     for (const auto &[key, type] : expected) {
@@ -1475,6 +1845,7 @@ void TestOverlayController::rowKeysAndTypes()
     QCOMPARE(row.value("referenceWidth").toDouble(), 0.0);
     QCOMPARE(row.value("result").toString(), kMissingReference);
     QCOMPARE(row.value("overlayLabel").toString(), QStringLiteral("30 px"));
+    QCOMPARE(row.value("intervalCount").toInt(), 1);
 
     // A caliper without geometry (not reachable through the commands) reads as zeros.
     c.m_visuals.clear();

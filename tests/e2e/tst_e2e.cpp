@@ -15,6 +15,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
+#include <QGuiApplication>
+#include <QPainter>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -62,6 +65,8 @@ const Monitor kMonitorB{"B", QRect(1920, 0, 1280, 1024), 2};
 // Layout of the control panel, in its logical pixels.
 constexpr int kPanelWidth = 190;
 constexpr int kPanelHeight = 390; // without a QT/QTc caliper
+// The interval count and its spacing, shown while a Standard caliper is selected.
+constexpr int kIntervalRowHeight = 22 + 7;
 constexpr int kHeaderHeight = 58;
 constexpr int kSeparatorHeight = 1;
 constexpr int kPanePadding = 8;
@@ -126,6 +131,62 @@ bool isLabelText(QRgb c)
     return qRed(c) > 150 && qGreen(c) > 150 && qBlue(c) > 150;
 }
 
+// The label font as the overlays choose it: weight 600, 12 pixels, "Segoe UI"
+// or the first of these installed.
+QFont labelFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Segoe UI"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Noto Sans"),
+                      QStringLiteral("Arial"), QStringLiteral("Helvetica")});
+    font.setPixelSize(12);
+    font.setWeight(QFont::DemiBold);
+    return font;
+}
+
+// How much of each pixel the letters cover, from 0 (the box's fill) to 1 (the
+// text colour): the darkest channel of the letters' light colour stands out
+// from the dark fill, the probe and a caliper's teal alike.
+QList<double> coverageOf(const QImage &image, int text)
+{
+    // The fill, however it shows (as stored, or over what lies beneath), at the
+    // box's corner, where no letter is.
+    const QRgb corner = image.pixel(1, 1);
+    const int fill = std::min({qRed(corner), qGreen(corner), qBlue(corner)});
+    QList<double> coverage;
+    coverage.reserve(qsizetype(image.width()) * image.height());
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            const int v = std::min({qRed(c), qGreen(c), qBlue(c)});
+            coverage.append(std::clamp(double(v - fill) / (text - fill), 0.0, 1.0));
+        }
+    return coverage;
+}
+
+// A label box of `size` with `text` in it as the overlays draw one: the fill
+// rgba(8, 19, 17, 0.90), the text "#ecfdf5" in lines 15 apart, 6 in from the
+// left and 4 from the top. Drawn the same way, the letters are rasterised alike.
+QImage labelImage(const QString &text, QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.fillRect(QRect(QPoint(0, 0), size), QColor::fromRgba(0xe6081311));
+    painter.setFont(labelFont());
+    painter.setPen(QColor::fromRgba(0xffecfdf5));
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i)
+        painter.drawText(QRectF(6, 4 + 15 * i, size.width(), 15),
+                         Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, lines.at(i));
+    painter.end();
+    // As a bare X server shows it: the stored (premultiplied) values, over black.
+    QImage shown(size, QImage::Format_RGB32);
+    shown.fill(Qt::black);
+    QPainter(&shown).drawImage(0, 0, image);
+    return shown;
+}
+
 QString colourList(const QImage &image)
 {
     QStringList out;
@@ -164,6 +225,7 @@ private slots:
     void compositingManagerComesAndGoes();
     void scaledDisplayTakesMouseWhereDrawn();
     void hotPlugRebuildsOverlaysAndKeepsCalipers();
+    void meanOfThreeIntervalsOnScreen();
     void closingPanelExitsWithZero();
 
 private:
@@ -187,6 +249,10 @@ private:
     bool probeShowsAt(const QPoint &p) const;
     void verifyProbeShows(const QList<QPoint> &points, const char *where);
     bool inputShapeContains(const QPoint &p) const;
+    // Which of the candidate texts the label box with its top-left corner at
+    // `corner` shows, by its size and the pixels of its letters (empty when none
+    // fits its size); its likeness (1 for every pixel alike) in `likeness`.
+    QString readLabel(const QPoint &corner, const QStringList &candidates, double *likeness) const;
     double panelScale(const QRect &panelGeometry) const;
     QPoint paletteButton(PaletteButton button) const;
     QPoint closeButton() const;
@@ -361,6 +427,54 @@ bool tst_E2E::inputShapeContains(const QPoint &p) const
                 return true;
     }
     return false;
+}
+
+QString tst_E2E::readLabel(const QPoint &corner, const QStringList &candidates,
+                           double *likeness) const
+{
+    // The box on screen: its fill along its top and left edges, from the corner.
+    const QImage row = m_x.grab(QRect(corner + QPoint(0, 1), QSize(400, 1)));
+    const QImage column = m_x.grab(QRect(corner + QPoint(1, 0), QSize(1, 100)));
+    int width = 0;
+    while (width < row.width() && isLabelFill(row.pixel(width, 0)))
+        ++width;
+    int height = 0;
+    while (height < column.height() && isLabelFill(column.pixel(0, height)))
+        ++height;
+    const QList<double> shown = coverageOf(m_x.grab(QRect(corner, QSize(width, height))), 236);
+
+    // Alike where the letters cover the same pixels as much: 1 minus the
+    // difference over all that either covers.
+    const auto alikeness = [](const QList<double> &a, const QList<double> &b) {
+        double differ = 0;
+        double either = 0;
+        for (qsizetype i = 0; i < a.size(); ++i) {
+            differ += std::abs(a[i] - b[i]);
+            either += std::max(a[i], b[i]);
+        }
+        return either == 0 ? 0.0 : 1.0 - differ / either;
+    };
+    const QFontMetricsF metrics(labelFont());
+    QString best;
+    double bestLikeness = 0;
+    for (const QString &text : candidates) {
+        // A text of another box size is not what the box shows.
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        double widest = 0;
+        for (const QString &line : lines)
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        if (int(std::ceil(widest)) + 12 != width || int(lines.size()) * 15 + 8 != height)
+            continue;
+        const double alike
+            = alikeness(coverageOf(labelImage(text, QSize(width, height)), 236), shown);
+        if (alike > bestLikeness) {
+            bestLikeness = alike;
+            best = text;
+        }
+    }
+    if (likeness)
+        *likeness = bestLikeness;
+    return best;
 }
 
 // Scale of the panel's contents: that of the monitor under its top-left corner.
@@ -1001,9 +1115,11 @@ void tst_E2E::scaledDisplayTakesMouseWhereDrawn()
     xdotool({QStringLiteral("windowmove"), QString::number(before->id), QString::number(target.x()),
              QString::number(target.y())});
     QTRY_COMPARE_WITH_TIMEOUT(panel().value_or(XTopLevel()).geometry.topLeft(), target, kTimeoutMs);
-    // On the scaled display the panel keeps its logical size, so it doubles in device pixels.
+    // On the scaled display the panel keeps its logical size, so it doubles in device
+    // pixels; the Standard caliper pressed last is selected, so it shows its interval count.
     QTRY_COMPARE_WITH_TIMEOUT(panel().value_or(XTopLevel()).geometry.size(),
-                              QSize(190, 390) * kMonitorB.scale, kTimeoutMs);
+                              QSize(190, kPanelHeight + kIntervalRowHeight) * kMonitorB.scale,
+                              kTimeoutMs);
 
     const Placement c = placement(m_created, kMonitorB.logicalWidth(), kMonitorB.logicalHeight());
     click(paletteButton(AddCaliper));
@@ -1036,7 +1152,9 @@ void tst_E2E::scaledDisplayTakesMouseWhereDrawn()
     // 8 logical pixels (16 physical) away it passes through.
     const QList<QPoint> taken{left - QPoint(6, 0), left, left + QPoint(6, 0)};
     const QList<QPoint> passed{left - QPoint(16, 0), left + QPoint(16, 0)};
-    const QPoint empty = kMonitorB.toPhysical(40, 450);
+    // Below the panel, which reaches 469 logical pixels down (from 50) with the
+    // interval count of the selected caliper.
+    const QPoint empty = kMonitorB.toPhysical(40, 490);
     for (const QPoint &p : taken)
         QVERIFY2(inputShapeContains(p),
                  qPrintable(QStringLiteral("expected the input shape to contain %1,%2 (line "
@@ -1108,8 +1226,9 @@ void tst_E2E::hotPlugRebuildsOverlaysAndKeepsCalipers()
     QVERIFY(before);
     xdotool({QStringLiteral("windowmove"), QString::number(before->id), QStringLiteral("545"),
              QStringLiteral("345")});
-    QTRY_COMPARE_WITH_TIMEOUT(panel().value_or(XTopLevel()).geometry, QRect(545, 345, 190, 390),
-                              kTimeoutMs);
+    // The Standard caliper on B is selected: the panel shows its interval count.
+    QTRY_COMPARE_WITH_TIMEOUT(panel().value_or(XTopLevel()).geometry,
+                              QRect(545, 345, 190, kPanelHeight + kIntervalRowHeight), kTimeoutMs);
 
     QVERIFY(run(QStringLiteral("xrandr"),
                 {QStringLiteral("--delmonitor"), QString::fromLatin1(kMonitorB.name)}));
@@ -1145,6 +1264,64 @@ void tst_E2E::hotPlugRebuildsOverlaysAndKeepsCalipers()
     QCOMPARE(m_program.state(), QProcess::Running);
 }
 
+// A reference of 1000 ms, and a Standard caliper laid over three of its
+// widths and given three intervals with the + key: its label reads the total,
+// the count, the mean and the rate of the mean, as read from the screen.
+void tst_E2E::meanOfThreeIntervalsOnScreen()
+{
+    const double W = kMonitorA.logicalWidth(), H = kMonitorA.logicalHeight();
+    const Placement ref = placement(m_created, W, H);
+    click(paletteButton(Reference)); // 100 pixels for the 1000 ms the selector shows
+    ++m_created;
+    QTRY_VERIFY2_WITH_TIMEOUT(horizontalLineAt(int(ref.startX) + 20, int(ref.y)),
+                              "expected the new reference", kTimeoutMs);
+    const Placement c = placement(m_created, W, H);
+    click(paletteButton(AddCaliper));
+    ++m_created;
+    QTRY_VERIFY2_WITH_TIMEOUT(lineAt(int(c.endX), 200), "expected the new caliper", kTimeoutMs);
+
+    // Pressed, it takes the keyboard: 300 pixels right, clear of the other
+    // calipers and their labels, and 200 pixels wider: 3000 ms.
+    click({int(c.startX), 300});
+    QStringList keys{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("20")};
+    for (int i = 0; i < 30; ++i)
+        keys << QStringLiteral("ctrl+shift+Right");
+    for (int i = 0; i < 20; ++i)
+        keys << QStringLiteral("shift+Right");
+    xdotool(keys);
+    const int left = int(c.startX) + 300, right = left + 300;
+    QTRY_VERIFY2_WITH_TIMEOUT(lineAt(left, 200, 1) && lineAt(right, 200, 1),
+                              qPrintable(QStringLiteral("expected lines at %1 and %2, saw [%3] "
+                                                        "and [%4]")
+                                             .arg(left)
+                                             .arg(right)
+                                             .arg(around(left, 200, 3, 0))
+                                             .arg(around(right, 200, 3, 0))),
+                              kTimeoutMs);
+    const QPoint box(right + 10, int(c.y) + 8);
+    const QStringList candidates{
+        QStringLiteral("3000 ms\n20 bpm"),
+        QStringLiteral("3000 ms / 2 = 1500 ms\n40 bpm"),
+        QStringLiteral("3000 ms / 3 = 1000 ms\n60 bpm"),
+        QStringLiteral("3000 ms / 3 = 1001 ms\n60 bpm"),
+        QStringLiteral("3000 ms / 4 = 750 ms\n80 bpm"),
+        QStringLiteral("2990 ms / 3 = 997 ms\n60 bpm"),
+    };
+    double likeness = 0;
+    QTRY_COMPARE_WITH_TIMEOUT(readLabel(box, candidates, &likeness), candidates.at(0), kTimeoutMs);
+
+    xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30"),
+             QStringLiteral("plus"), QStringLiteral("plus")});
+    QTRY_COMPARE_WITH_TIMEOUT(readLabel(box, candidates, &likeness), candidates.at(2), kTimeoutMs);
+    // Read as the best of the texts that fit the box, some a digit apart: drawn
+    // alike, the letters differ only at their edges, where the screen shows them
+    // a little softer.
+    QVERIFY2(
+        likeness > 0.8,
+        qPrintable(
+            QStringLiteral("the label's letters match only %1 of the expected").arg(likeness)));
+}
+
 void tst_E2E::closingPanelExitsWithZero()
 {
     // After a hot-plug the panel follows its display's scale a moment later;
@@ -1163,5 +1340,17 @@ void tst_E2E::closingPanelExitsWithZero()
     QCOMPARE(m_program.exitCode(), 0);
 }
 
-QTEST_GUILESS_MAIN(tst_E2E)
+// The labels to compare with are drawn here with the label font, without a
+// window: on the offscreen platform, so that the program alone is on the X server.
+int main(int argc, char **argv)
+{
+    char platformOption[] = "-platform";
+    char platform[] = "offscreen";
+    std::vector<char *> guiArgs{argv[0], platformOption, platform};
+    int guiCount = int(guiArgs.size());
+    guiArgs.push_back(nullptr);
+    QGuiApplication app(guiCount, guiArgs.data());
+    tst_E2E test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_e2e.moc"

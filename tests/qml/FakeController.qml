@@ -18,6 +18,16 @@ QtObject {
     property var nudges: []
     property var geometries: []
     property int removeCount: 0
+    // [id, count] of each setIntervalCount call.
+    property var intervalCounts: []
+    // The RR taken from a caliper, as the controller's link describes it.
+    readonly property QtObject rrSource: QtObject {
+        property var caliperId: 0
+        property string text: ""
+        property string color: ""
+        property bool picking: false
+        signal changed()
+    }
 
     // measurementsChanged comes with the property "measurements".
     // selectedIdChanged and editModeChanged come with the properties.
@@ -36,6 +46,12 @@ QtObject {
         nudges = []
         geometries = []
         removeCount = 0
+        intervalCounts = []
+        rrSource.caliperId = 0
+        rrSource.text = ""
+        rrSource.color = ""
+        rrSource.picking = false
+        rrSource.changed()
     }
 
     function addMeasurement(kind, displayId, logicalDpi, devicePixelRatio, startX, endX, y, color, referenceDurationMs) {
@@ -55,4 +71,17 @@ QtObject {
     function setActiveReference(id, durationMs) {}
     function setReferenceDuration(durationMs) { durations.push(durationMs) }
     function calculateBazettQtc(qtMs, rateOrRrValue, mode) { return 0 }
+    function calculateQtc(qtMs, rateOrRrValue, mode, formula) { return 0 }
+    function setRrPicking(picking) { rrSource.picking = picking; rrSource.changed() }
+    function linkRrSource(id) { return false }
+    function endRrLink() {
+        rrSource.caliperId = 0
+        rrSource.text = ""
+        rrSource.picking = false
+        rrSource.changed()
+    }
+    function setIntervalCount(id, count) {
+        intervalCounts.push([id, count])
+        return false
+    }
 }

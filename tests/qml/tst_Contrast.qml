@@ -150,6 +150,7 @@ TestCase {
         const rows = []
         for (const theme of ["light", "dark"]) {
             for (const scene of ["panel", "QTc card, missing", "QTc card, usable", "QTc card, refused",
+                                 "QTc card, RR from a caliper", "interval count",
                                  "reference warning", "status line", "duration list", "tooltip",
                                  "information window"])
                 rows.push({ tag: theme + ": " + scene, dark: theme === "dark", scene: scene })
@@ -183,6 +184,21 @@ TestCase {
                 failures.push("selected text " + field.selectedTextColor + " on " + field.selectionColor)
             break
         }
+        case "QTc card, RR from a caliper":
+            fake.hasQtMeasurement = true
+            panel.appState.qtcFormula = "Fridericia"
+            fake.rrSource.caliperId = 3
+            fake.rrSource.text = "800"
+            fake.rrSource.color = "#2dd4bf"
+            fake.rrSource.changed()
+            compare(child("qtcField").text, "800")
+            break
+        case "interval count":
+            fake.measurements = [{ id: 3, kind: "Standard", displayId: "aaaaaaaaaaaaaaaa",
+                                   intervalCount: 3, startX: 100, endX: 200, y: 300 }]
+            fake.selectedId = 3
+            compare(child("intervalRow").visible, true)
+            break
         case "reference warning":
             fake.qtNeedsReference = true
             break
@@ -214,8 +230,8 @@ TestCase {
         waitForRendering(win.contentItem)
         failures = failures.concat(measureTexts(win, data.scene))
         // Hovered fills: the scenes that show every kind of hoverable control.
-        if (["panel", "QTc card, refused", "reference warning", "duration list",
-             "information window"].indexOf(data.scene) >= 0)
+        if (["panel", "QTc card, refused", "QTc card, RR from a caliper", "interval count",
+             "reference warning", "duration list", "information window"].indexOf(data.scene) >= 0)
             failures = failures.concat(measureHovered(win, data.scene))
         compare(failures, [])
         // Real pairs were found: a scene shows texts on several fills.

@@ -78,7 +78,7 @@ TestCase {
             { tag: "Reference", name: "referenceButton", tool: "reference",
               help: "Add and replace the single active time reference." },
             { tag: "QT/QTc", name: "qtcButton", tool: "qtc",
-              help: "Add or replace the QT interval used for QT and Bazett-corrected QTc." },
+              help: "Add or replace the QT interval used for QT and rate-corrected QTc." },
         ]
     }
 

@@ -202,9 +202,9 @@ TestCase {
         createPanel([leftDisplay])
         compare(panel.height, 390)
         fake.hasQtMeasurement = true
-        tryCompare(panel, "height", 460)
-        compare(panel.minimumHeight, 460)
-        compare(panel.maximumHeight, 460)
+        tryCompare(panel, "height", 535)
+        compare(panel.minimumHeight, 535)
+        compare(panel.maximumHeight, 535)
         verify(child("qtcCard").visible)
         fake.hasQtMeasurement = false
         tryCompare(panel, "height", 390)
@@ -340,7 +340,7 @@ TestCase {
     function test_panelGrowsWhileAStatusMessageShows_data() {
         return [
             { tag: "without the QTc card", qt: false, base: 390 },
-            { tag: "with the QTc card", qt: true, base: 460 },
+            { tag: "with the QTc card", qt: true, base: 535 },
         ]
     }
 
@@ -606,6 +606,227 @@ TestCase {
         overlayController.clear()
     }
 
+    // ---- QTc by formula, the RR from a caliper, the mean of several intervals ----
+
+    // The formula chosen in the card names the QTc line; Bazett's reads as
+    // before. A rate outside its range counts for none of them.
+    function test_qtcLabelByFormula_data() {
+        return [
+            { tag: "Bazett", formula: "Bazett", label: "QT: 400 ms\nQTc: 447 ms", missing: "QTc: – add RR" },
+            { tag: "Fridericia", formula: "Fridericia", label: "QT: 400 ms\nQTcF: 431 ms", missing: "QTcF: – add RR" },
+            { tag: "Framingham", formula: "Framingham", label: "QT: 400 ms\nQTcFra: 431 ms", missing: "QTcFra: – add RR" },
+            { tag: "Hodges", formula: "Hodges", label: "QT: 400 ms\nQTcH: 426 ms", missing: "QTcH: – add RR" },
+        ]
+    }
+
+    function test_qtcLabelByFormula(data) {
+        panelWithQtCaliper()
+        compare(panel.appState.qtcFormula, "Bazett", "Bazett at every start")
+        verify(child("formulaBazett").chosen)
+        const button = child("formula" + data.formula)
+        mouseClick(button)
+        compare(panel.appState.qtcFormula, data.formula)
+        verify(button.chosen)
+        for (const other of ["Bazett", "Fridericia", "Framingham", "Hodges"])
+            compare(child("formula" + other).chosen, other === data.formula, other)
+        compare(qtLabel(), "QT: 400 ms\n" + data.missing)
+        const field = child("qtcField")
+        mouseClick(field)
+        keyClick(Qt.Key_7)
+        compare(qtLabel(), "QT: 400 ms\n" + data.missing, "7 bpm is out of range")
+        keyClick(Qt.Key_5)
+        compare(qtLabel(), data.label)
+        overlayController.clear()
+    }
+
+    // A Standard caliper on the panel's display beside the QT/QTc caliper:
+    // all are 100 px wide, the reference standing for 400 ms.
+    function panelWithRrCaliper() {
+        panelWithQtCaliper()
+        panel.addCaliper("standard")
+        const row = overlayController.measurements.find(r => r.kind === "Standard")
+        verify(row)
+        return row
+    }
+
+    function overlayAt(index) {
+        return findChild(panel, "overlays").objectAt(index)
+    }
+
+    function linkRr(row) {
+        mouseClick(child("rrSourceButton"))
+        verify(child("rrSourceButton").chosen)
+        compare(child("statusLine").text, "Press a Standard caliper to take the RR from it.")
+        mouseClick(overlayAt(0).contentItem, row.endX, row.y - 100)
+        compare(overlayController.rrSource.caliperId, row.id)
+    }
+
+    // The input shows the caliper's interval, marked with its colour, and
+    // follows the caliper while it is dragged; the QT label follows with it.
+    // When the caliper goes, the input empties and the status line says why.
+    function test_rrFromCaliperFollowsADragAndEndsWithIt() {
+        const row = panelWithRrCaliper()
+        panel.appState.qtcMode = "rate"
+        linkRr(row)
+        const field = child("qtcField")
+        compare(field.text, "400")
+        compare(panel.appState.qtcMode, "rr")
+        verify(field.readOnly)
+        verify(child("rrMarker").visible)
+        compare(child("rrMarker").color, Qt.color(row.color))
+        compare(child("statusLine").text, "")
+        compare(qtLabel(), "QT: 400 ms\nQTc: 632 ms")
+
+        const item = overlayAt(0).contentItem
+        mousePress(item, row.endX, row.y - 100, Qt.LeftButton)
+        mouseMove(item, row.endX + 50, row.y - 100, -1, Qt.LeftButton)
+        compare(field.text, "600", "the input follows the drag")
+        compare(qtLabel(), "QT: 400 ms\nQTc: 516 ms", "and the QT label with it")
+        mouseMove(item, row.endX + 100, row.y - 100, -1, Qt.LeftButton)
+        compare(field.text, "800")
+        mouseRelease(item, row.endX + 100, row.y - 100, Qt.LeftButton)
+        compare(field.text, "800")
+        compare(qtLabel(), "QT: 400 ms\nQTc: 447 ms")
+
+        mouseClick(item, row.endX + 100, row.y - 100, Qt.RightButton)
+        compare(overlayController.rrSource.caliperId, 0)
+        compare(field.text, "")
+        verify(!field.readOnly)
+        verify(!child("rrMarker").visible)
+        compare(child("statusLine").text,
+                "RR from caliper ended: its caliper was removed. Enter the RR again.")
+        compare(qtLabel(), "QT: 400 ms\nQTc: – add RR")
+        overlayController.clear()
+    }
+
+    // The mean of several intervals is the RR; a caliper without a usable
+    // reference is refused, and nothing changes.
+    function test_rrFromTheMeanAndRefusedWithoutAReference() {
+        const row = panelWithRrCaliper()
+        linkRr(row)
+        tryVerify(() => panel.active)
+        keyClick(Qt.Key_Plus)
+        compare(child("qtcField").text, "200")
+        compare(qtLabel(), "QT: 400 ms\nQTc: 894 ms")
+
+        // The second display has no reference.
+        const other = overlayController.addMeasurement("standard", overlayAt(1).displayInfo.stableId,
+                                                       overlayAt(1).displayInfo.logicalDpi,
+                                                       overlayAt(1).displayInfo.devicePixelRatio,
+                                                       100, 200, 300, "#ff0000", 1000)
+        verify(other !== 0)
+        mouseClick(child("rrSourceButton"))
+        compare(overlayController.rrSource.caliperId, 0, "a second click ends the link")
+        compare(child("qtcField").text, "")
+        mouseClick(child("rrSourceButton"))
+        mouseClick(overlayAt(1).contentItem, 200, 200)
+        compare(child("statusLine").text, "Draw a reference on that caliper's display to take the RR from it.")
+        compare(overlayController.rrSource.caliperId, 0)
+        verify(overlayController.rrSource.picking, "still waiting for a caliper")
+        compare(child("qtcField").text, "")
+        tryVerify(() => panel.active)
+        keyClick(Qt.Key_Escape)
+        verify(!overlayController.rrSource.picking, "Escape gives up waiting")
+        verify(!child("rrSourceButton").chosen)
+        overlayController.clear()
+    }
+
+    // Typing, erasing or choosing bpm ends the link: the value is the user's again.
+    function test_typingEndsTheLink_data() {
+        return [
+            { tag: "a digit", keys: [Qt.Key_7, Qt.Key_5, Qt.Key_0], text: "750", mode: "rr", label: "QTc: 462 ms" },
+            { tag: "Backspace", keys: [Qt.Key_Backspace], text: "", mode: "rr", label: "QTc: – add RR" },
+            { tag: "a letter", keys: [Qt.Key_A], text: "a", mode: "rr", label: "QTc: – add RR" },
+            { tag: "bpm", unit: "rateButton", text: "", mode: "rate", label: "QTc: – add RR" },
+        ]
+    }
+
+    function test_typingEndsTheLink(data) {
+        const row = panelWithRrCaliper()
+        linkRr(row)
+        const field = child("qtcField")
+        if (data.unit !== undefined) {
+            mouseClick(child(data.unit))
+        } else {
+            mouseClick(field)
+            verify(field.activeFocus)
+            for (const key of data.keys)
+                keyClick(key)
+        }
+        compare(overlayController.rrSource.caliperId, 0)
+        compare(field.text, data.text)
+        compare(panel.appState.qtcValue, data.text)
+        compare(panel.appState.qtcMode, data.mode)
+        compare(qtLabel(), "QT: 400 ms\n" + data.label)
+        overlayController.clear()
+    }
+
+    // + and − on a selected Standard caliper change the intervals it is laid
+    // over, 1 to 20, as the panel's control does; other kinds are refused.
+    function test_intervalCountFromTheKeysAndThePanel() {
+        const component = Qt.createComponent("qrc:/qt/qml/ZRNCalipers/qml/Main.qml")
+        panel = component.createObject(null)
+        verify(panel)
+        waitForRendering(panel.contentItem)
+        overlayController.clear()
+        panel.x = 100
+        panel.y = 100
+        panel.addCaliper("reference")
+        verify(!child("intervalRow").visible, "not for a Reference caliper")
+        const base = panel.height
+        panel.addCaliper("standard")
+        const id = overlayController.selectedId
+        tryVerify(() => panel.active)
+        verify(child("intervalRow").visible)
+        compare(panel.height, base + child("intervalRow").height + 7)
+        const label = () => overlayAt(0).scene.labelText(id)
+        compare(label(), "1000 ms\n60 bpm")
+        compare(child("intervalCount").text, "1")
+        verify(!child("fewerIntervalsButton").enabled)
+
+        keyClick(Qt.Key_Plus)
+        keyClick(Qt.Key_Plus)
+        compare(label(), "1000 ms / 3 = 333 ms\n180 bpm")
+        compare(child("intervalCount").text, "3")
+        compare(overlayController.measurements.find(r => r.id === id).intervalCount, 3)
+        keyClick(Qt.Key_Minus)
+        compare(label(), "1000 ms / 2 = 500 ms\n120 bpm")
+        mouseClick(child("moreIntervalsButton"))
+        compare(child("intervalCount").text, "3")
+        mouseClick(child("fewerIntervalsButton"))
+        mouseClick(child("fewerIntervalsButton"))
+        compare(label(), "1000 ms\n60 bpm")
+        tryVerify(() => panel.active)
+        keyClick(Qt.Key_Minus)
+        compare(child("statusLine").text, "Interval count must be from 1 to 20.")
+        compare(label(), "1000 ms\n60 bpm")
+        for (let i = 0; i < 19; ++i)
+            keyClick(Qt.Key_Plus)
+        compare(label(), "1000 ms / 20 = 50 ms\n1200 bpm")
+        verify(!child("moreIntervalsButton").enabled)
+        child("statusLine").text = ""
+        keyClick(Qt.Key_Plus)
+        compare(child("statusLine").text, "Interval count must be from 1 to 20.")
+
+        // Kept through a drag of the caliper.
+        const row = overlayController.measurements.find(r => r.id === id)
+        const item = overlayAt(0).contentItem
+        mousePress(item, row.endX, row.y - 100, Qt.LeftButton)
+        mouseMove(item, row.endX + 100, row.y - 100, -1, Qt.LeftButton)
+        compare(label(), "2000 ms / 20 = 100 ms\n600 bpm", "the live label keeps the count")
+        mouseRelease(item, row.endX + 100, row.y - 100, Qt.LeftButton)
+        compare(label(), "2000 ms / 20 = 100 ms\n600 bpm")
+
+        panel.addCaliper("rhythm")
+        verify(!child("intervalRow").visible)
+        child("statusLine").text = ""
+        compare(panel.height, base)
+        tryVerify(() => panel.active)
+        keyClick(Qt.Key_Plus)
+        compare(child("statusLine").text, "Only a Standard caliper measures the mean of several intervals.")
+        overlayController.clear()
+    }
+
     // ---- Fine adjustment from the keyboard ----------------------------------
 
     function caliperRow(id, displayId, startX, endX, y) {
@@ -649,6 +870,10 @@ TestCase {
             { tag: "Delete removes", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Delete, mods: Qt.NoModifier, removed: 1 },
             { tag: "Backspace removes", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Backspace, mods: Qt.NoModifier, removed: 1 },
             { tag: "Escape deselects", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Escape, mods: Qt.NoModifier, deselected: true },
+            { tag: "+ counts one interval more", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Plus, mods: Qt.NoModifier, intervals: [7, 2] },
+            { tag: "Shift++, as on a US keyboard", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Plus, mods: Qt.ShiftModifier, intervals: [7, 2] },
+            { tag: "- from 3", row: Object.assign(caliperRow(7, one, 100, 200, 300), { intervalCount: 3 }), key: Qt.Key_Minus, mods: Qt.NoModifier, intervals: [7, 2] },
+            { tag: "- from 1 is asked, and refused there", row: caliperRow(7, one, 100, 200, 300), key: Qt.Key_Minus, mods: Qt.NoModifier, intervals: [7, 0] },
         ]
     }
 
@@ -665,6 +890,7 @@ TestCase {
         }
         compare(fake.removeCount, data.removed === undefined ? 0 : data.removed)
         compare(fake.selectedId, data.deselected ? 0 : 7)
+        compare(fake.intervalCounts, data.intervals === undefined ? [] : [data.intervals])
     }
 
     function test_heldKeyRepeats() {
@@ -685,9 +911,10 @@ TestCase {
     function test_keysWithoutASelectedCaliper(data) {
         panelWithSelection(caliperRow(7, "aaaaaaaaaaaaaaaa", 100, 200, 300))
         fake.selectedId = data.selected
-        for (const key of [Qt.Key_Right, Qt.Key_Left, Qt.Key_Up, Qt.Key_Down, Qt.Key_Delete, Qt.Key_Backspace, Qt.Key_Escape])
+        for (const key of [Qt.Key_Right, Qt.Key_Left, Qt.Key_Up, Qt.Key_Down, Qt.Key_Delete, Qt.Key_Backspace, Qt.Key_Escape, Qt.Key_Plus, Qt.Key_Minus])
             keyClick(key)
         compare(fake.nudges, [])
+        compare(fake.intervalCounts, [])
         compare(fake.geometries, [])
         compare(fake.removeCount, 0)
         compare(fake.selectedId, data.selected)
@@ -714,6 +941,9 @@ TestCase {
         for (const key of [Qt.Key_6, Qt.Key_5, Qt.Key_Left, Qt.Key_Right, Qt.Key_Up, Qt.Key_Down, Qt.Key_Backspace])
             keyClick(key)
         compare(field.text, "6")
+        keyClick(Qt.Key_Plus)
+        compare(field.text, "6+")
+        compare(fake.intervalCounts, [])
         compare(fake.nudges, [])
         compare(fake.geometries, [])
         compare(fake.removeCount, 0)

@@ -142,6 +142,56 @@ private slots:
         QCOMPARE(versions(a.scene).at(0), before.at(0));
     }
 
+    // The RR taken from a caliper follows its drag from the scene's preview,
+    // before anything is stored; a drag that ends without storing (the grab
+    // taken away) leaves the stored interval. "RR from caliper" takes the
+    // caliper pressed next; the QT label computes with the formula chosen.
+    void rrSourceFollowsTheDrag()
+    {
+        OverlayController controller;
+        Overlay a(controller, QStringLiteral("A"), QGuiApplication::screens().at(0));
+        QVERIFY(QTest::qWaitForWindowExposed(&a.window));
+        const auto add = [&controller](const char *kind, double startX, double endX, double y) {
+            return controller.addMeasurement(QString::fromLatin1(kind), QStringLiteral("A"), 96, 1,
+                                             startX, endX, y, QStringLiteral("#ff0000"), 1000);
+        };
+        add("reference", 100, 300, 100);                   // 1000 ms in 200 px
+        const quint64 qt = add("qtc", 100, 180, 700);      // 400 ms
+        const quint64 rr = add("standard", 400, 560, 400); // 800 ms
+        QVERIFY(qt != 0 && rr != 0);
+        a.scene.setQtcFormula(QStringLiteral("Fridericia"));
+        a.scene.setQtcMode(QStringLiteral("rr"));
+        a.scene.setQtcValue(QStringLiteral("800"));
+        QCOMPARE(a.scene.labelText(qt), QStringLiteral("QT: 400 ms\nQTcF: 431 ms"));
+
+        RrSourceLink *link = controller.rrSource();
+        controller.setRrPicking(true);
+        const QPointF end(560, 600);
+        send(a.window, QEvent::MouseButtonPress, end, Qt::LeftButton);
+        QCOMPARE(link->caliperId(), rr);
+        QCOMPARE(link->text(), QStringLiteral("800"));
+        QVERIFY(!link->picking());
+        QSignalSpy changed(&controller, &OverlayController::measurementsChanged);
+        QStringList followed;
+        for (int step = 1; step <= 4; ++step) {
+            send(a.window, QEvent::MouseMove, end + QPointF(10 * step, 0), Qt::LeftButton);
+            followed << link->text();
+        }
+        QCOMPARE(followed, (QStringList{"850", "900", "950", "1000"}));
+        QCOMPARE(changed.count(), 0);
+        send(a.window, QEvent::MouseButtonRelease, end + QPointF(40, 0), Qt::NoButton);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(link->text(), QStringLiteral("1000"));
+
+        send(a.window, QEvent::MouseButtonPress, end + QPointF(40, 0), Qt::LeftButton);
+        send(a.window, QEvent::MouseMove, end + QPointF(-60, 0), Qt::LeftButton);
+        QCOMPARE(link->text(), QStringLiteral("500"));
+        a.scene.setVisible(false); // takes the grab away
+        QCOMPARE(a.scene.dragPart(), zrn::scene::Part::None);
+        QCOMPARE(link->text(), QStringLiteral("1000"));
+        QCOMPARE(controller.rowsForDisplay(QStringLiteral("A")).at(2).endX, 600.0);
+    }
+
     // A caliper end at the display's right edge is drawn on its last device
     // column, not just beyond it, at scale 1 and at scale 2.
     void edgeDrawnInside_data()
