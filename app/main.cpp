@@ -15,7 +15,7 @@
 
 int main(int argc, char *argv[])
 {
-    if (!selectPlatformForOverlays())
+    if (!selectPlatformForOverlays(argc, argv))
         return 1;
     QGuiApplication app(argc, argv);
     applyApplicationIdentity();
