@@ -25,7 +25,7 @@
 
 #if QT_CONFIG(xcb)
 
-#include "compositing_manager_watch.h"
+#include "manager_selection_watch.h"
 #include "xcb_reply.h"
 
 #include <QAbstractNativeEventFilter>
@@ -271,10 +271,11 @@ private:
                 nullptr));
             if (geometry) {
                 m_root = geometry->root;
-                m_watch = CompositingManagerWatch::create(connection, m_root);
+                m_watch = ManagerSelectionWatch::create(
+                    connection, m_root, ManagerSelectionWatch::Manager::Compositing);
             }
             if (m_watch) {
-                QObject::connect(m_watch.get(), &CompositingManagerWatch::activeChanged,
+                QObject::connect(m_watch.get(), &ManagerSelectionWatch::activeChanged,
                                  m_watch.get(), [this] {
                                      if (m_window)
                                          applyShape(*m_window);
@@ -427,7 +428,7 @@ private:
     bool m_watchTried = false;
     QPointer<QWindow> m_window;
     xcb_window_t m_root = XCB_NONE;
-    std::unique_ptr<CompositingManagerWatch> m_watch;
+    std::unique_ptr<ManagerSelectionWatch> m_watch;
 
     xcb_window_t m_standIn = XCB_NONE;
     Qt::CursorShape m_cursorShape = Qt::CustomCursor;
