@@ -506,6 +506,9 @@ ApplicationWindow {
             qtcMode: panel.appState.qtcMode
             qtcValue: panel.appState.qtcValue
             onCaliperPressed: panel.takeKeyboardForCalipers()
+            // Shown again after the system had taken it off the screen: on top of
+            // the panel now, which goes back above it.
+            onRestored: panel.raise()
             capturesPointer: controlPanel.durationListOpen
             onCapturedPress: controlPanel.closeDurationList()
         }
