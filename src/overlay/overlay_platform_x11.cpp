@@ -18,7 +18,8 @@
 //
 // The overlay keeps out of taskbars and pagers through the EWMH states set before
 // it is mapped (Qt adds its own to them), and is told when the window is unmapped
-// or destroyed behind Qt's back.
+// or destroyed behind Qt's back. Without a window manager a guard keeps it above
+// other programs' windows (x11_stacking_guard.h).
 
 #include "overlay_input_rules.h"
 #include "overlay_platform.h"
@@ -30,6 +31,7 @@
 #if QT_CONFIG(xcb)
 
 #include "manager_selection_watch.h"
+#include "x11_stacking_guard.h"
 #include "xcb_reply.h"
 
 #include <QAbstractNativeEventFilter>
@@ -114,6 +116,8 @@ public:
 
     ~X11OverlayPlatform() override
     {
+        if (m_guard)
+            m_guard->remove(m_native);
         if (QCoreApplication *app = QCoreApplication::instance())
             app->removeNativeEventFilter(this);
         xcb_connection_t *connection = x11Connection();
@@ -136,9 +140,24 @@ public:
         m_window = &window;
         m_native = static_cast<xcb_window_t>(window.winId());
         installFilter();
+        if (m_root == XCB_NONE) {
+            auto geometry = xcbReply(xcb_get_geometry_reply(
+                connection, xcb_get_geometry(connection, m_native), nullptr));
+            if (geometry)
+                m_root = geometry->root;
+        }
+        if (!m_guard)
+            m_guard = X11StackingGuard::forRoot(connection, m_root);
+        if (m_guard)
+            m_guard->add(m_native);
     }
 
-    void nativeWindowDestroyed(QWindow &) override { m_native = XCB_NONE; }
+    void nativeWindowDestroyed(QWindow &) override
+    {
+        if (m_guard)
+            m_guard->remove(m_native);
+        m_native = XCB_NONE;
+    }
 
     // Added to whatever the window holds already; Qt merges its own states with
     // them when it maps the window, and a window manager takes them from there.
@@ -559,6 +578,7 @@ private:
 
     xcb_window_t m_native = XCB_NONE; // the window as created, while Qt holds it
     bool m_filterInstalled = false;
+    std::shared_ptr<X11StackingGuard> m_guard;
 
     xcb_window_t m_standIn = XCB_NONE;
     xcb_window_t m_frame = XCB_NONE; // a window manager's frame around the overlay
