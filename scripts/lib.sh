@@ -1,11 +1,14 @@
 # Shared by the scripts: configure a build folder once, build it quietly.
 # Expects $root (the checkout).
 
-# zrn_configure <build dir> <cmake arguments...>: only when not configured yet.
+# zrn_configure <build dir> <cmake arguments...>: only when not configured yet. A
+# folder whose configure failed has a CMakeCache.txt but no build.ninja: it is
+# configured again.
 zrn_configure() {
     local build=$1
     shift
-    [[ -f "$build/CMakeCache.txt" ]] || cmake -S "$root" -B "$build" -G Ninja "$@" > /dev/null
+    [[ -f "$build/CMakeCache.txt" && -f "$build/build.ninja" ]] \
+        || cmake -S "$root" -B "$build" -G Ninja "$@" > /dev/null
 }
 
 # zrn_build <build dir> [cmake --build arguments...]: the log is shown only on failure.

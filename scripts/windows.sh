@@ -4,6 +4,8 @@
 # lays out build-windows/deploy/ as a self-contained folder, as Qt's deployment
 # tool would: zrn-calipers.exe, the Qt and mingw runtime DLLs it loads, the
 # windows platform plugin, the QML modules the documents import, and qt.conf.
+# That folder goes to Windows users as build-windows/zrn-calipers-<version>-windows-x64.zip,
+# which unpacks into a folder of the same name.
 # Quiet and quick when everything is in place.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,9 +35,24 @@ zrn_build "$build" --target zrn-calipers
 deploy="$build/deploy"
 # Qt gathers the executables of a Windows build at the top of the build folder.
 exe="$build/zrn-calipers.exe"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+package="zrn-calipers-$version-windows-x64"
+
+# The zip of the deploy folder, made anew whenever the folder was.
+write_zip() {
+    local staging
+    staging=$(mktemp -d)
+    cp -r "$deploy" "$staging/$package"
+    rm -f "$build/$package.zip"
+    (cd "$staging" && cmake -E tar cf "$build/$package.zip" --format=zip "$package")
+    rm -rf "$staging"
+    echo "Windows package: $build/$package.zip"
+}
+
 # Laid out again only when the executable or this script changed since the last time.
 if [[ -f $deploy/zrn-calipers.exe && ! $exe -nt $deploy/zrn-calipers.exe
       && ! ${BASH_SOURCE[0]} -nt $deploy/zrn-calipers.exe ]]; then
+    [[ -f $build/$package.zip && ! $deploy/zrn-calipers.exe -nt $build/$package.zip ]] || write_zip
     exit 0
 fi
 rm -rf "$deploy"
@@ -78,3 +95,4 @@ done
 # Plugins and QML modules beside the executable, not in the Qt folder it was built with.
 printf '[Paths]\r\nPrefix = .\r\nPlugins = plugins\r\nQmlImports = qml\r\n' > "$deploy/qt.conf"
 echo "Windows program deployed in $deploy"
+write_zip

@@ -524,6 +524,9 @@ ApplicationWindow {
             qtcValue: panel.appState.qtcValue
             qtcFormula: panel.appState.qtcFormula
             onCaliperPressed: panel.takeKeyboardForCalipers()
+            // Shown again after the system had taken it off the screen: on top of
+            // the panel now, which goes back above it.
+            onRestored: panel.raise()
             capturesPointer: controlPanel.durationListOpen
             onCapturedPress: controlPanel.closeDurationList()
         }

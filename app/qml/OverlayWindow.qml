@@ -33,6 +33,9 @@ NativeOverlayWindow {
     y: displayInfo.y
     width: displayInfo.width
     height: displayInfo.height
+    // A title of its own, naming its display: window lists and tools tell the
+    // overlays from the panel ("ZRN Calipers") and from each other.
+    title: qsTr("Caliper overlay on %1").arg(displayInfo.name)
     flags: Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint | Qt.Tool | Qt.WindowDoesNotAcceptFocus
     color: "transparent"
     clickThrough: false

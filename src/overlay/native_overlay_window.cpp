@@ -19,6 +19,10 @@ constexpr qint64 kCoordinateLimit = qint64(1) << 24;
 // a click follows the pointer's arrival on a caliper, cheap enough to run always.
 constexpr int kPointerPollMs = 20;
 
+// How long an unmapped window may stay so before it counts as lost: longer than
+// a window manager takes to put it into its frame and map it again.
+constexpr int kLossCheckMs = 250;
+
 bool withinCoordinateRange(int begin, int length)
 {
     return begin >= -kCoordinateLimit && qint64(begin) + length <= kCoordinateLimit;
@@ -42,6 +46,19 @@ NativeOverlayWindow::NativeOverlayWindow(std::unique_ptr<OverlayPlatform> platfo
             &NativeOverlayWindow::takeShapeIntoFrame, Qt::DirectConnection);
     connect(this, &QQuickWindow::frameSwapped, this, &NativeOverlayWindow::frameSwapped,
             Qt::DirectConnection);
+
+    m_lossCheck.setSingleShot(true);
+    m_lossCheck.setInterval(kLossCheckMs);
+    connect(&m_lossCheck, &QTimer::timeout, this, [this] {
+        if (isVisible() && !m_platform->nativeWindowShown(*this))
+            restore();
+    });
+    m_platform->setLossHandler([this](OverlayPlatform::Loss loss) { handleLoss(loss); });
+    // Minimised by the window manager (or by "show desktop"): shown again.
+    connect(this, &QWindow::windowStateChanged, this, [this](Qt::WindowState state) {
+        if (state & Qt::WindowMinimized)
+            handleLoss(OverlayPlatform::Loss::Unmapped);
+    });
 }
 
 // The native styles stay as they are; the window is going away with them.
@@ -226,8 +243,54 @@ void NativeOverlayWindow::followPointer()
         writeNativeInputStyles();
 }
 
+void NativeOverlayWindow::handleLoss(OverlayPlatform::Loss loss)
+{
+    if (loss == OverlayPlatform::Loss::Destroyed) {
+        m_destroyedBehindOurBack = true;
+        QMetaObject::invokeMethod(this, &NativeOverlayWindow::restore, Qt::QueuedConnection);
+    } else if (!m_lossCheck.isActive()) {
+        m_lossCheck.start();
+    }
+}
+
+void NativeOverlayWindow::restore()
+{
+    if (!isVisible())
+        return; // hidden on purpose meanwhile
+    if (m_destroyedBehindOurBack) {
+        m_destroyedBehindOurBack = false;
+        destroy();
+        show();
+    } else if (windowStates() & Qt::WindowMinimized) {
+        showNormal();
+    } else {
+        // Qt still takes it for shown, and a show alone would change nothing.
+        hide();
+        show();
+    }
+    emit restored();
+}
+
 bool NativeOverlayWindow::event(QEvent *e)
 {
+    switch (e->type()) {
+    case QEvent::Close:
+        // Closing would leave the display's calipers unseen, and new ones too.
+        e->ignore();
+        return true;
+    case QEvent::Show:
+        // Before the platform window is mapped: its states count from the start.
+        if (m_platform->nativeWindowExists(*this))
+            m_platform->prepareToShow(*this);
+        break;
+    case QEvent::PlatformSurface:
+        if (static_cast<QPlatformSurfaceEvent *>(e)->surfaceEventType()
+            == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
+            m_platform->nativeWindowDestroyed(*this);
+        break;
+    default:
+        break;
+    }
     const bool handled = QQuickWindow::event(e);
     switch (e->type()) {
     case QEvent::MouseButtonPress:
@@ -243,6 +306,7 @@ bool NativeOverlayWindow::event(QEvent *e)
     if (e->type() == QEvent::PlatformSurface
         && static_cast<QPlatformSurfaceEvent *>(e)->surfaceEventType()
                == QPlatformSurfaceEvent::SurfaceCreated) {
+        m_platform->nativeWindowCreated(*this);
         applyNativeInputPolicy();
     }
     return handled;

@@ -4,14 +4,19 @@
 // the pointer reaches whatever lies underneath. Where the desktop cannot show
 // transparency (X11 without a compositing manager) it shows only its drawn
 // shape, the pixels actually painted, changed in step with the frames.
+//
+// Only its display's going removes an overlay: it refuses every close request
+// (WM_DELETE_WINDOW on X11, WM_CLOSE on Windows), and when the system takes it
+// off the screen anyway (minimised, unmapped, its native window destroyed) it
+// shows itself again, made anew where it was destroyed.
+
+#include "overlay_platform.h"
 
 #include <QQuickWindow>
 #include <QRegion>
 #include <QTimer>
 #include <QVariantList>
 #include <memory>
-
-class OverlayPlatform;
 
 class NativeOverlayWindow : public QQuickWindow
 {
@@ -69,6 +74,9 @@ signals:
     void clickThroughChanged();
     // A drawn shape reached the window; appliedShapeGeneration tells which.
     void drawnShapeApplied();
+    // The window is on the screen again after the system had taken it off; it
+    // lies on top of the program's other windows now.
+    void restored();
 
 protected:
     bool event(QEvent *e) override;
@@ -90,6 +98,9 @@ private:
     // On systems whose input styles follow the pointer: switches them when the
     // pointer has come onto or left the interactive parts.
     void followPointer();
+    // The system took the window off the screen: it is shown again.
+    void handleLoss(OverlayPlatform::Loss loss);
+    void restore();
 
     bool m_clickThrough = false;
     QVariantList m_interactiveList;
@@ -110,4 +121,8 @@ private:
     QTimer m_pointerPoll;
     bool m_pointerOver = false;
     bool m_followQueued = false;
+    // An unmapping is looked at again a moment later: a window manager that
+    // takes the window into its frame unmaps and maps it at once.
+    QTimer m_lossCheck;
+    bool m_destroyedBehindOurBack = false;
 };

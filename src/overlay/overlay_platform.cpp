@@ -21,6 +21,17 @@ bool OverlayPlatform::nativeWindowExists(const QWindow &window) const
     return window.handle() != nullptr;
 }
 
+void OverlayPlatform::nativeWindowCreated(QWindow &) {}
+
+void OverlayPlatform::nativeWindowDestroyed(QWindow &) {}
+
+void OverlayPlatform::prepareToShow(QWindow &) {}
+
+bool OverlayPlatform::nativeWindowShown(const QWindow &window) const
+{
+    return window.isVisible() && !(window.windowStates() & Qt::WindowMinimized);
+}
+
 void OverlayPlatform::setDrawnShape(QWindow &, const QList<QRect> &) {}
 
 bool OverlayPlatform::usesDrawnShape() const

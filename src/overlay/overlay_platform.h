@@ -12,6 +12,7 @@
 #include <QRect>
 #include <QRegion>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QWindow;
@@ -23,6 +24,25 @@ public:
 
     // Whether the platform window has been created yet.
     virtual bool nativeWindowExists(const QWindow &window) const;
+
+    // The platform window was made (also anew, after it was lost), or is about to
+    // be destroyed by the toolkit.
+    virtual void nativeWindowCreated(QWindow &window);
+    virtual void nativeWindowDestroyed(QWindow &window);
+    // Before the window is shown: keeps it out of taskbars, pagers and window
+    // switchers, where its type as a tool window does not already (X11: the
+    // EWMH states _NET_WM_STATE_SKIP_TASKBAR and _NET_WM_STATE_SKIP_PAGER; on
+    // Windows WS_EX_TOOLWINDOW comes with the type). By default nothing.
+    virtual void prepareToShow(QWindow &window);
+
+    // The system may take the window off the screen behind the toolkit's back: a
+    // window manager or another program unmaps it, or destroys its native window.
+    // A realisation that can tell reports it through the handler.
+    enum class Loss { Unmapped, Destroyed };
+    void setLossHandler(std::function<void(Loss)> handler) { m_lossHandler = std::move(handler); }
+    // Whether the system shows the native window now (mapped, not iconified).
+    // By default whatever the toolkit believes.
+    virtual bool nativeWindowShown(const QWindow &window) const;
 
     // Restricts the window to a region, for what is shown and where it takes input.
     // An empty region removes the mask.
@@ -75,6 +95,15 @@ protected:
     OverlayPlatform() = default;
     OverlayPlatform(const OverlayPlatform &) = default;
     OverlayPlatform &operator=(const OverlayPlatform &) = default;
+
+    void reportLoss(Loss loss) const
+    {
+        if (m_lossHandler)
+            m_lossHandler(loss);
+    }
+
+private:
+    std::function<void(Loss)> m_lossHandler;
 };
 
 // The realisation for the running platform plugin: "windows" on Windows, "xcb" on

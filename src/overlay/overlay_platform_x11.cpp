@@ -15,6 +15,11 @@
 // input-only window of the same size, stacked just above the overlay, carries the
 // input shape; the pointer events it receives are handed to the overlay as its
 // own, and it shows the overlay's cursor.
+//
+// The overlay keeps out of taskbars and pagers through the EWMH states set before
+// it is mapped (Qt adds its own to them), and is told when the window is unmapped
+// or destroyed behind Qt's back. Without a window manager a guard keeps it above
+// other programs' windows (x11_stacking_guard.h).
 
 #include "overlay_input_rules.h"
 #include "overlay_platform.h"
@@ -25,7 +30,8 @@
 
 #if QT_CONFIG(xcb)
 
-#include "compositing_manager_watch.h"
+#include "manager_selection_watch.h"
+#include "x11_stacking_guard.h"
 #include "xcb_reply.h"
 
 #include <QAbstractNativeEventFilter>
@@ -56,6 +62,14 @@ void toProtocol(rules::NativeSpan span, std::int16_t &position, std::uint16_t &e
     const long long end = std::clamp<long long>(span.end, begin, begin + 0xFFFF);
     position = static_cast<std::int16_t>(begin);
     extent = static_cast<std::uint16_t>(end - begin);
+}
+
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    auto reply = xcbReply(xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name),
+        nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 bool hasShapeExtension(xcb_connection_t *connection)
@@ -118,6 +132,8 @@ public:
 
     ~X11OverlayPlatform() override
     {
+        if (m_guard)
+            m_guard->remove(m_native);
         if (QCoreApplication *app = QCoreApplication::instance())
             app->removeNativeEventFilter(this);
         xcb_connection_t *connection = x11Connection();
@@ -130,6 +146,77 @@ public:
         if (m_cursorFont != XCB_NONE)
             xcb_close_font(connection, m_cursorFont);
         xcb_flush(connection);
+    }
+
+    void nativeWindowCreated(QWindow &window) override
+    {
+        xcb_connection_t *connection = x11Connection();
+        if (!connection)
+            return;
+        m_window = &window;
+        m_native = static_cast<xcb_window_t>(window.winId());
+        installFilter();
+        if (m_root == XCB_NONE) {
+            auto geometry = xcbReply(xcb_get_geometry_reply(
+                connection, xcb_get_geometry(connection, m_native), nullptr));
+            if (geometry)
+                m_root = geometry->root;
+        }
+        if (!m_guard)
+            m_guard = X11StackingGuard::forRoot(connection, m_root);
+        if (m_guard)
+            m_guard->add(m_native);
+    }
+
+    void nativeWindowDestroyed(QWindow &) override
+    {
+        if (m_guard)
+            m_guard->remove(m_native);
+        m_native = XCB_NONE;
+    }
+
+    // Added to whatever the window holds already; Qt merges its own states with
+    // them when it maps the window, and a window manager takes them from there.
+    void prepareToShow(QWindow &window) override
+    {
+        xcb_connection_t *connection = x11Connection();
+        if (!connection)
+            return;
+        const auto id = static_cast<xcb_window_t>(window.winId());
+        const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
+        const xcb_atom_t skips[] = {internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                    internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
+        if (state == XCB_ATOM_NONE)
+            return;
+        std::vector<xcb_atom_t> atoms;
+        auto current = xcbReply(xcb_get_property_reply(
+            connection, xcb_get_property(connection, 0, id, state, XCB_ATOM_ATOM, 0, 1024),
+            nullptr));
+        if (current && current->format == 32 && current->type == XCB_ATOM_ATOM) {
+            const auto *values
+                = static_cast<const xcb_atom_t *>(xcb_get_property_value(current.get()));
+            atoms.assign(values, values + xcb_get_property_value_length(current.get()) / 4);
+        }
+        for (const xcb_atom_t skip : skips) {
+            if (skip != XCB_ATOM_NONE && std::find(atoms.begin(), atoms.end(), skip) == atoms.end())
+                atoms.push_back(skip);
+        }
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
+                            static_cast<std::uint32_t>(atoms.size()), atoms.data());
+        xcb_flush(connection);
+    }
+
+    // Mapped, and so not iconified or withdrawn.
+    bool nativeWindowShown(const QWindow &window) const override
+    {
+        xcb_connection_t *connection = x11Connection();
+        if (!connection || !window.handle())
+            return false;
+        auto attributes = xcbReply(xcb_get_window_attributes_reply(
+            connection,
+            xcb_get_window_attributes(connection, static_cast<xcb_window_t>(window.winId())),
+            nullptr));
+        return attributes && attributes->map_state != XCB_MAP_STATE_UNMAPPED;
     }
 
     void setMask(QWindow &window, const QRegion &region) override
@@ -203,9 +290,12 @@ public:
     // overlay when it moves, is restacked, shown or hidden.
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
     {
-        if (m_standIn == XCB_NONE || eventType != "xcb_generic_event_t" || !message)
+        if (eventType != "xcb_generic_event_t" || !message)
             return false;
         auto *event = static_cast<xcb_generic_event_t *>(message);
+        noticeLoss(event);
+        if (m_standIn == XCB_NONE)
+            return false;
         switch (event->response_type & 0x7f) {
         case XCB_BUTTON_PRESS:
         case XCB_BUTTON_RELEASE:
@@ -220,8 +310,15 @@ public:
         case XCB_LEAVE_NOTIFY:
             leaveStandIn(static_cast<xcb_leave_notify_event_t *>(message));
             break;
-        case XCB_CONFIGURE_NOTIFY:
-            if (static_cast<xcb_configure_notify_event_t *>(message)->window == m_overlay)
+        case XCB_CONFIGURE_NOTIFY: {
+            const xcb_window_t window
+                = static_cast<xcb_configure_notify_event_t *>(message)->window;
+            if (window == m_overlay || (window == m_frame && m_frame != XCB_NONE))
+                updateStandIn();
+            break;
+        }
+        case XCB_REPARENT_NOTIFY:
+            if (static_cast<xcb_reparent_notify_event_t *>(message)->window == m_overlay)
                 updateStandIn();
             break;
         case XCB_MAP_NOTIFY:
@@ -247,6 +344,39 @@ public:
 
 private:
     enum class Shape { Unset, Mask, Drawn };
+
+    void installFilter()
+    {
+        if (m_filterInstalled)
+            return;
+        m_filterInstalled = true;
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+
+    // The window's own structure events: unmapped while Qt takes it for shown, or
+    // destroyed while Qt still holds it, is a loss. Qt itself hides a window only
+    // after it stopped taking it for shown.
+    void noticeLoss(const xcb_generic_event_t *event) const
+    {
+        if (!m_window || m_native == XCB_NONE)
+            return;
+        switch (event->response_type & 0x7f) {
+        case XCB_UNMAP_NOTIFY: {
+            const auto *unmap = reinterpret_cast<const xcb_unmap_notify_event_t *>(event);
+            if (unmap->event == m_native && unmap->window == m_native && m_window->isVisible())
+                reportLoss(Loss::Unmapped);
+            break;
+        }
+        case XCB_DESTROY_NOTIFY: {
+            const auto *destroy = reinterpret_cast<const xcb_destroy_notify_event_t *>(event);
+            if (destroy->event == m_native && destroy->window == m_native && m_window->handle())
+                reportLoss(Loss::Destroyed);
+            break;
+        }
+        default:
+            break;
+        }
+    }
 
     template <typename Event> void handOver(Event *event) const
     {
@@ -287,10 +417,11 @@ private:
                 nullptr));
             if (geometry) {
                 m_root = geometry->root;
-                m_watch = CompositingManagerWatch::create(connection, m_root);
+                m_watch = ManagerSelectionWatch::create(
+                    connection, m_root, ManagerSelectionWatch::Manager::Compositing);
             }
             if (m_watch) {
-                QObject::connect(m_watch.get(), &CompositingManagerWatch::activeChanged,
+                QObject::connect(m_watch.get(), &ManagerSelectionWatch::activeChanged,
                                  m_watch.get(), [this] {
                                      if (m_window)
                                          applyShape(*m_window);
@@ -356,6 +487,7 @@ private:
         if (m_standIn == XCB_NONE && !createStandIn(connection))
             return;
         const xcb_window_t sibling = topLevelOf(connection, m_overlay);
+        followFrame(connection, sibling);
         auto geometry = xcbReply(
             xcb_get_geometry_reply(connection, xcb_get_geometry(connection, m_overlay), nullptr));
         auto origin = xcbReply(xcb_translate_coordinates_reply(
@@ -378,6 +510,21 @@ private:
         xcb_flush(connection);
     }
 
+    // A window manager moves and restacks its frame, not the overlay inside: the
+    // frame's own structure events keep the stand-in with it, also when the window
+    // manager took the overlay into the frame while the program ran.
+    void followFrame(xcb_connection_t *connection, xcb_window_t topLevel)
+    {
+        const xcb_window_t frame = topLevel == m_overlay ? xcb_window_t(XCB_NONE) : topLevel;
+        if (frame == m_frame)
+            return;
+        m_frame = frame;
+        if (frame != XCB_NONE) {
+            const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+            xcb_change_window_attributes(connection, frame, XCB_CW_EVENT_MASK, &mask);
+        }
+    }
+
     bool createStandIn(xcb_connection_t *connection)
     {
         if (m_root == XCB_NONE)
@@ -392,7 +539,7 @@ private:
                           XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
                           XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
         m_cursorShape = Qt::CustomCursor; // none set yet
-        QCoreApplication::instance()->installNativeEventFilter(this);
+        installFilter();
         return true;
     }
 
@@ -443,9 +590,14 @@ private:
     bool m_watchTried = false;
     QPointer<QWindow> m_window;
     xcb_window_t m_root = XCB_NONE;
-    std::unique_ptr<CompositingManagerWatch> m_watch;
+    std::unique_ptr<ManagerSelectionWatch> m_watch;
+
+    xcb_window_t m_native = XCB_NONE; // the window as created, while Qt holds it
+    bool m_filterInstalled = false;
+    std::shared_ptr<X11StackingGuard> m_guard;
 
     xcb_window_t m_standIn = XCB_NONE;
+    xcb_window_t m_frame = XCB_NONE; // a window manager's frame around the overlay
     Qt::CursorShape m_cursorShape = Qt::CustomCursor;
     xcb_font_t m_cursorFont = XCB_NONE;
     std::map<std::uint16_t, xcb_cursor_t> m_cursors;

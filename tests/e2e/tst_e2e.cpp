@@ -7,9 +7,10 @@
 //
 // The slots run in order and share one program instance, like a user session:
 // start, click through, caliper life, a compositing manager coming and going,
-// the scaled display, hot-plug, close. The suite runs twice: on a bare X server,
-// where transparent pixels would show black, and with ZRN_E2E_COMPOSITOR set,
-// under xcompmgr from the start.
+// the scaled display, hot-plug, the overlays as other programs and a window
+// manager (Openbox, started by the test for a while) see them, a second start,
+// close. The suite runs on a bare X server, where transparent pixels would show
+// black, and with ZRN_E2E_COMPOSITOR set, under xcompmgr from the start.
 
 #include "x_display.h"
 
@@ -18,6 +19,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -226,12 +228,24 @@ private slots:
     void scaledDisplayTakesMouseWhereDrawn();
     void hotPlugRebuildsOverlaysAndKeepsCalipers();
     void meanOfThreeIntervalsOnScreen();
+    void overlaysNameTheirDisplaysAndStayOutOfLists();
+    void coveredOverlaysComeBackOnTop_data();
+    void coveredOverlaysComeBackOnTop();
+    void lostOverlayIsMadeAgain_data();
+    void lostOverlayIsMadeAgain();
+    void windowManagerCannotCloseOrHideOverlays();
+    void secondStartHandsOverToTheFirst();
+    void closingPanelExitsWithZero_data();
     void closingPanelExitsWithZero();
 
 private:
     // tools
     bool run(const QString &program, const QStringList &args);
+    QString output(const QString &program, const QStringList &args);
     void xdotool(const QStringList &args);
+    void startProgram();
+    void startWindowManager();
+    void stopWindowManager();
     void click(const QPoint &p, int button = 1);
     void setMonitor(const Monitor &m, const QString &output);
     void startCompositor();
@@ -256,6 +270,11 @@ private:
     double panelScale(const QRect &panelGeometry) const;
     QPoint paletteButton(PaletteButton button) const;
     QPoint closeButton() const;
+    quint32 probeWindow() const;
+    int stackIndex(quint32 window) const;
+    bool programAbove(quint32 window) const;
+    // The program's windows that the window manager lists: id by title.
+    QMap<QString, quint32> managedWindows();
 
     // probe
     bool probeGot(const QPoint &p, int qtButton) const;
@@ -267,8 +286,10 @@ private:
     QProcess m_probe;
     QProcess m_program;
     QProcess m_compositor;
+    QProcess m_windowManager;     // Openbox, while a slot needs one
     bool m_compositedRun = false; // under a compositing manager from the start
     QStringList m_probeLines;
+    quint32 m_probeWindow = 0;
     QString m_artifacts;
     int m_created = 0; // calipers created from the panel so far (its createdCount)
     bool m_started = false;
@@ -286,6 +307,15 @@ bool tst_E2E::run(const QString &program, const QStringList &args)
         return false;
     }
     return true;
+}
+
+QString tst_E2E::output(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(15000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 void tst_E2E::xdotool(const QStringList &args)
@@ -314,6 +344,47 @@ void tst_E2E::startCompositor()
     QTRY_VERIFY2_WITH_TIMEOUT(m_x.compositingManagerRunning(),
                               "xcompmgr did not take the compositing manager selection",
                               kStartTimeoutMs);
+}
+
+// Openbox, unless a window manager runs already; it takes the program's windows
+// into its frames at once.
+void tst_E2E::startWindowManager()
+{
+    if (m_x.windowManagerRunning())
+        return;
+    m_windowManager.setProcessChannelMode(QProcess::MergedChannels);
+    m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    QVERIFY2(m_windowManager.waitForStarted(kStartTimeoutMs),
+             qPrintable(m_windowManager.errorString()));
+    QTRY_VERIFY2_WITH_TIMEOUT(m_x.windowManagerRunning(),
+                              "openbox did not take the window manager selection", kStartTimeoutMs);
+}
+
+// Ends the window manager this test started; the program's windows are the root's
+// children again.
+void tst_E2E::stopWindowManager()
+{
+    if (m_windowManager.state() == QProcess::NotRunning)
+        return;
+    m_windowManager.terminate();
+    QVERIFY(m_windowManager.waitForFinished(kTimeoutMs));
+    QTRY_VERIFY2_WITH_TIMEOUT(!m_x.windowManagerRunning(),
+                              "the window manager selection is still owned", kTimeoutMs);
+}
+
+QMap<QString, quint32> tst_E2E::managedWindows()
+{
+    // "0x01200003  0 4711  host title"
+    QMap<QString, quint32> out;
+    const QString list
+        = output(QStringLiteral("wmctrl"), {QStringLiteral("-l"), QStringLiteral("-p")});
+    for (const QString &line : list.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (fields.size() < 5 || fields[2].toLongLong() != m_program.processId())
+            continue;
+        out.insert(fields.mid(4).join(QLatin1Char(' ')), fields[0].toUInt(nullptr, 16));
+    }
+    return out;
 }
 
 void tst_E2E::stopCompositor()
@@ -542,6 +613,38 @@ QPoint tst_E2E::closeButton() const
     return QPoint(g.x() + g.width() - qRound(kCloseFromRight * s), g.y() + qRound(kCloseY * s));
 }
 
+quint32 tst_E2E::probeWindow() const
+{
+    return m_probeWindow;
+}
+
+// Place in the stack of the root's children, bottom first; -1 when not a mapped one.
+int tst_E2E::stackIndex(quint32 window) const
+{
+    const QList<XTopLevel> all = m_x.topLevels();
+    for (int i = 0; i < all.size(); ++i)
+        if (all[i].id == window)
+            return all[i].mapped ? i : -1;
+    return -1;
+}
+
+// Every window of the program lies above `window`, and the panel above them all.
+bool tst_E2E::programAbove(quint32 window) const
+{
+    const int beneath = stackIndex(window);
+    const auto p = panel();
+    const QList<XTopLevel> shown = programWindows();
+    if (beneath < 0 || !p || shown.size() < 3)
+        return false;
+    const int panelIndex = stackIndex(p->id);
+    for (const XTopLevel &w : shown) {
+        const int i = stackIndex(w.id);
+        if (i <= beneath || (w.id != p->id && i > panelIndex))
+            return false;
+    }
+    return true;
+}
+
 bool tst_E2E::probeGot(const QPoint &p, int qtButton) const
 {
     return m_probeLines.contains(
@@ -563,7 +666,7 @@ void tst_E2E::initTestCase()
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         QFAIL("needs an X server (run through tests/support/with-xvfb.sh)");
     QVERIFY2(m_x.isOpen(), "cannot connect to the X server");
-    for (const char *tool : {"xrandr", "xdotool"})
+    for (const char *tool : {"xrandr", "xdotool", "wmctrl", "openbox"})
         QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
                  qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(tool))));
     QVERIFY2(QFileInfo::exists(QStringLiteral(ZRN_PROGRAM)), ZRN_PROGRAM " is missing");
@@ -609,6 +712,8 @@ void tst_E2E::initTestCase()
     QTRY_VERIFY_WITH_TIMEOUT(!m_probeLines.isEmpty(), kStartTimeoutMs);
     QVERIFY2(m_probeLines.first().startsWith(QStringLiteral("ready")),
              qPrintable(m_probeLines.first()));
+    // "ready <window id>"
+    m_probeWindow = m_probeLines.first().section(QLatin1Char(' '), 1, 1).toUInt();
 
     env.insert(QStringLiteral("QT_SCREEN_SCALE_FACTORS"), QStringLiteral("A=1;B=2"));
     // Qt Quick's software renderer, or OpenGL named as a machine with a
@@ -622,20 +727,26 @@ void tst_E2E::initTestCase()
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     m_program.setProcessEnvironment(env);
     m_program.setProcessChannelMode(QProcess::MergedChannels);
+    startProgram();
+    m_started = true;
+}
+
+void tst_E2E::startProgram()
+{
     m_program.start(QStringLiteral(ZRN_PROGRAM));
     QVERIFY2(m_program.waitForStarted(kStartTimeoutMs), qPrintable(m_program.errorString()));
-
     QTRY_VERIFY2_WITH_TIMEOUT(
         panel().has_value() && overlays().size() == 2,
         qPrintable(QStringLiteral("expected the panel and two overlays; ") + windowReport()),
         kStartTimeoutMs);
-    m_started = true;
 }
 
 void tst_E2E::cleanup()
 {
     if (QTest::currentTestFailed())
         saveFailureArtifacts(QString::fromLatin1(QTest::currentTestFunction()));
+    // A slot that started a window manager and failed leaves the next ones without it.
+    stopWindowManager();
 }
 
 void tst_E2E::saveFailureArtifacts(const QString &name)
@@ -652,7 +763,7 @@ void tst_E2E::cleanupTestCase()
 {
     if (!m_started && m_x.isOpen())
         saveFailureArtifacts(QStringLiteral("initTestCase"));
-    for (QProcess *p : {&m_program, &m_probe, &m_compositor}) {
+    for (QProcess *p : {&m_program, &m_probe, &m_compositor, &m_windowManager}) {
         if (p->state() != QProcess::NotRunning) {
             p->kill();
             p->waitForFinished(5000);
@@ -1322,22 +1433,241 @@ void tst_E2E::meanOfThreeIntervalsOnScreen()
             QStringLiteral("the label's letters match only %1 of the expected").arg(likeness)));
 }
 
+void tst_E2E::overlaysNameTheirDisplaysAndStayOutOfLists()
+{
+    // Titles of their own, so that a window list or `wmctrl -c "ZRN Calipers"`
+    // never takes an overlay for the panel; kept out of taskbars and pagers, and
+    // never given the keyboard (so also out of window switchers).
+    QTRY_COMPARE_WITH_TIMEOUT(overlays().size(), 2, kTimeoutMs);
+    const QList<XTopLevel> shown = overlays();
+    const QStringList names{QStringLiteral("A"), QStringLiteral("B")};
+    for (int i = 0; i < shown.size(); ++i) {
+        const XTopLevel &w = shown[i];
+        QCOMPARE(w.title, QStringLiteral("Caliper overlay on %1").arg(names[i]));
+        for (const char *state : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
+            QVERIFY2(w.states.contains(QLatin1String(state)),
+                     qPrintable(
+                         QStringLiteral("%1 lacks %2: [%3]")
+                             .arg(w.title, QLatin1String(state), w.states.join(QLatin1Char(',')))));
+    }
+    const auto p = panel();
+    QVERIFY(p);
+    QVERIFY2(!p->states.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR")),
+             "the panel belongs in the taskbar");
+}
+
+void tst_E2E::coveredOverlaysComeBackOnTop_data()
+{
+    QTest::addColumn<bool>("newWindow");
+    QTest::newRow("another program's window raised") << false;
+    QTest::newRow("another program's window mapped later") << true;
+}
+
+// Without a window manager nobody keeps a window on top: the program raises its
+// windows above one that covers them, and leaves the keyboard where it was.
+void tst_E2E::coveredOverlaysComeBackOnTop()
+{
+    QFETCH(bool, newWindow);
+    if (m_x.windowManagerRunning())
+        QSKIP("a window manager keeps the overlays on top here");
+    const quint32 focus = m_x.inputFocus();
+    QProcess other;
+    quint32 covering = probeWindow();
+    QVERIFY(covering != 0);
+    if (newWindow) {
+        other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        other.start(QStringLiteral(ZRN_PROBE),
+                    {QStringLiteral("--rect"), QStringLiteral("200,200,600,400"),
+                     QStringLiteral("--colour"), QStringLiteral("a03c3c")});
+        QTRY_VERIFY_WITH_TIMEOUT(other.canReadLine(), kStartTimeoutMs);
+        covering = QString::fromUtf8(other.readLine()).section(QLatin1Char(' '), 1, 1).toUInt();
+        QVERIFY(covering != 0);
+    } else {
+        xdotool({QStringLiteral("windowraise"), QString::number(covering)});
+    }
+    QTRY_VERIFY2_WITH_TIMEOUT(programAbove(covering),
+                              qPrintable(QStringLiteral("expected every window of the program "
+                                                        "above 0x%1; ")
+                                             .arg(covering, 0, 16)
+                                         + windowReport()),
+                              kTimeoutMs);
+    QCOMPARE(m_x.inputFocus(), focus);
+    if (newWindow) {
+        other.kill();
+        other.waitForFinished(kTimeoutMs);
+    }
+}
+
+void tst_E2E::lostOverlayIsMadeAgain_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("unmapped by another program") << QStringLiteral("windowunmap");
+    QTest::newRow("destroyed by another program") << QStringLiteral("windowclose");
+}
+
+// An overlay taken off the screen behind the program's back comes back, with
+// its calipers, under the panel.
+void tst_E2E::lostOverlayIsMadeAgain()
+{
+    QFETCH(QString, command);
+    if (m_x.windowManagerRunning())
+        QSKIP("a window manager would take the unmapped window back itself");
+    const Placement onA = placement(2, kMonitorA.logicalWidth(), kMonitorA.logicalHeight());
+    QTRY_VERIFY(lineAt(int(onA.startX), 200));
+    const QList<XTopLevel> before = overlays();
+    QCOMPARE(before.size(), 2);
+    // xdotool waits until the server has done it.
+    xdotool({command, QString::number(before[0].id)});
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        overlayGeometries()
+                == rectText(kMonitorA.physical) + QLatin1Char(' ') + rectText(kMonitorB.physical)
+            && lineAt(int(onA.startX), 200) && lineAt(int(onA.endX), 200),
+        qPrintable(QStringLiteral("expected the overlay of A back with its caliper at x %1; ")
+                       .arg(int(onA.startX))
+                   + windowReport()),
+        kTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(programAbove(probeWindow()), qPrintable(windowReport()), kTimeoutMs);
+    QCOMPARE(m_program.state(), QProcess::Running);
+}
+
+// Under a window manager: close requests to the overlays change nothing, and an
+// overlay the window manager minimises comes back. The close request to the
+// information window shows when the program has handled the ones before it: the
+// window manager passes them on in order.
+void tst_E2E::windowManagerCannotCloseOrHideOverlays()
+{
+    const Placement onA = placement(2, kMonitorA.logicalWidth(), kMonitorA.logicalHeight());
+    // Openbox stacks an undecorated window exactly as large as the screen (the
+    // probe) like a full-screen one, above the windows that stay on top: one pixel
+    // less keeps the probe an ordinary window beneath them.
+    const QRect root = m_x.rootGeometry();
+    xdotool({QStringLiteral("windowsize"), QString::number(probeWindow()),
+             QString::number(root.width()), QString::number(root.height() - 1)});
+    startWindowManager();
+    const QString overlayA = QStringLiteral("Caliper overlay on A");
+    const QString overlayB = QStringLiteral("Caliper overlay on B");
+    const QString panelTitle = QStringLiteral("ZRN Calipers");
+    const QString about = QStringLiteral("About ZRN Calipers");
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        managedWindows().contains(panelTitle) && managedWindows().contains(overlayA)
+            && managedWindows().contains(overlayB),
+        qPrintable(output(QStringLiteral("wmctrl"), {QStringLiteral("-l")})), kStartTimeoutMs);
+    const QMap<QString, quint32> before = managedWindows();
+    // The panel takes the focus for the click below.
+    QVERIFY(
+        run(QStringLiteral("wmctrl"), {QStringLiteral("-F"), QStringLiteral("-a"), panelTitle}));
+    QTRY_COMPARE_WITH_TIMEOUT(m_x.inputFocus(), before.value(panelTitle), kTimeoutMs);
+
+    // The information window, from the panel's "i".
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"),
+             QString::number(before.value(panelTitle)), QStringLiteral("143"), QStringLiteral("39"),
+             QStringLiteral("click"), QStringLiteral("1")});
+    QTRY_VERIFY2_WITH_TIMEOUT(managedWindows().contains(about),
+                              "the information window did not open", kTimeoutMs);
+
+    xdotool({QStringLiteral("windowminimize"), QString::number(before.value(overlayA))});
+    for (const QString &title : {overlayA, overlayB, about})
+        QVERIFY(run(QStringLiteral("wmctrl"), {QStringLiteral("-F"), QStringLiteral("-c"), title}));
+    QTRY_VERIFY2_WITH_TIMEOUT(!managedWindows().contains(about),
+                              "the information window did not close", kTimeoutMs);
+
+    for (const QString &title : {overlayA, overlayB}) {
+        const quint32 id = before.value(title);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            managedWindows().value(title) == id && m_x.window(id).value_or(XTopLevel()).mapped
+                && !m_x.window(id)
+                        .value_or(XTopLevel())
+                        .states.contains(QStringLiteral("_NET_WM_STATE_HIDDEN")),
+            qPrintable(QStringLiteral("%1 (0x%2) is gone or hidden: %3")
+                           .arg(title)
+                           .arg(id, 0, 16)
+                           .arg(output(QStringLiteral("wmctrl"), {QStringLiteral("-l")}))),
+            kTimeoutMs);
+    }
+    QTRY_VERIFY2_WITH_TIMEOUT(lineAt(int(onA.startX), 200) && lineAt(int(onA.endX), 200),
+                              "the calipers of A are not shown", kTimeoutMs);
+    QCOMPARE(m_program.state(), QProcess::Running);
+
+    stopWindowManager();
+    xdotool({QStringLiteral("windowsize"), QString::number(probeWindow()),
+             QString::number(root.width()), QString::number(root.height())});
+    QTRY_COMPARE_WITH_TIMEOUT(
+        overlayGeometries(),
+        rectText(kMonitorA.physical) + QLatin1Char(' ') + rectText(kMonitorB.physical), kTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(panel().has_value(), kTimeoutMs);
+}
+
+// A second start on the same display shows the first one's panel, even from
+// beneath every other window, and ends at once with 0: still one panel, and
+// the same two overlays.
+void tst_E2E::secondStartHandsOverToTheFirst()
+{
+    const auto p = panel();
+    QVERIFY(p);
+    const quint32 probe = probeWindow();
+    m_x.lower(p->id);
+    QTRY_VERIFY_WITH_TIMEOUT(stackIndex(p->id) >= 0 && stackIndex(p->id) < stackIndex(probe),
+                             kTimeoutMs);
+
+    QProcess second;
+    second.setProcessEnvironment(m_program.processEnvironment());
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(QStringLiteral(ZRN_PROGRAM));
+    QVERIFY2(second.waitForFinished(kStartTimeoutMs), "the second start kept running");
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        programAbove(probe),
+        qPrintable(QStringLiteral("expected the panel raised; ") + windowReport()), kTimeoutMs);
+    int panels = 0, overlayWindows = 0;
+    for (const XTopLevel &w : m_x.topLevels()) {
+        if (!w.mapped)
+            continue;
+        panels += w.title == QStringLiteral("ZRN Calipers") ? 1 : 0;
+        overlayWindows += w.types.value(0) == QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY") ? 1 : 0;
+    }
+    QCOMPARE(panels, 1);
+    QCOMPARE(overlayWindows, 2);
+    QCOMPARE(panel().value_or(XTopLevel()).id, p->id);
+}
+
+void tst_E2E::closingPanelExitsWithZero_data()
+{
+    QTest::addColumn<bool>("windowManager");
+    QTest::newRow("the panel's close button") << false;
+    QTest::newRow("a close request from the window manager") << true;
+}
+
 void tst_E2E::closingPanelExitsWithZero()
 {
-    // After a hot-plug the panel follows its display's scale a moment later;
-    // wait until it is drawn at the scale of the monitor under it.
-    const auto settled = [this] {
-        const auto p = panel();
-        if (!p)
-            return false;
-        const bool onB = m_secondMonitor && kMonitorB.physical.contains(p->geometry.topLeft());
-        return p->geometry.width() == 190 * (onB ? kMonitorB.scale : kMonitorA.scale);
-    };
-    QTRY_VERIFY2_WITH_TIMEOUT(settled(), qPrintable(windowReport()), kTimeoutMs);
-    click(closeButton());
+    QFETCH(bool, windowManager);
+    if (m_program.state() == QProcess::NotRunning)
+        startProgram();
+    if (windowManager) {
+        // `wmctrl -c`: the window manager's close request, WM_DELETE_WINDOW.
+        startWindowManager();
+        QTRY_VERIFY_WITH_TIMEOUT(managedWindows().contains(QStringLiteral("ZRN Calipers")),
+                                 kStartTimeoutMs);
+        QVERIFY(run(QStringLiteral("wmctrl"),
+                    {QStringLiteral("-F"), QStringLiteral("-c"), QStringLiteral("ZRN Calipers")}));
+    } else {
+        // After a hot-plug the panel follows its display's scale a moment later;
+        // wait until it is drawn at the scale of the monitor under it.
+        const auto settled = [this] {
+            const auto p = panel();
+            if (!p)
+                return false;
+            const bool onB = m_secondMonitor && kMonitorB.physical.contains(p->geometry.topLeft());
+            return p->geometry.width() == 190 * (onB ? kMonitorB.scale : kMonitorA.scale);
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(settled(), qPrintable(windowReport()), kTimeoutMs);
+        click(closeButton());
+    }
     QTRY_COMPARE_WITH_TIMEOUT(m_program.state(), QProcess::NotRunning, kTimeoutMs);
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_program.exitCode(), 0);
+    stopWindowManager();
 }
 
 // The labels to compare with are drawn here with the label font, without a

@@ -54,20 +54,29 @@ QRect XDisplay::rootGeometry() const
 
 quint32 XDisplay::atom(const char *name) const
 {
+    if (const auto known = m_atoms.constFind(name); known != m_atoms.cend())
+        return *known;
     auto r = reply(xcb_intern_atom_reply(
         m_connection, xcb_intern_atom(m_connection, 0, uint16_t(std::strlen(name)), name),
         nullptr));
-    return r ? r->atom : 0;
+    if (!r)
+        return 0;
+    m_atoms.insert(name, r->atom);
+    return r->atom;
 }
 
 QString XDisplay::atomName(quint32 a) const
 {
+    if (const auto known = m_atomNames.constFind(a); known != m_atomNames.cend())
+        return *known;
     auto r
         = reply(xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, a), nullptr));
     if (!r)
         return {};
-    return QString::fromLatin1(xcb_get_atom_name_name(r.get()),
-                               xcb_get_atom_name_name_length(r.get()));
+    const QString name = QString::fromLatin1(xcb_get_atom_name_name(r.get()),
+                                             xcb_get_atom_name_name_length(r.get()));
+    m_atomNames.insert(a, name);
+    return name;
 }
 
 QList<XTopLevel> XDisplay::topLevels() const
@@ -75,9 +84,6 @@ QList<XTopLevel> XDisplay::topLevels() const
     QList<XTopLevel> result;
     if (!m_connection)
         return result;
-    const quint32 pidAtom = atom("_NET_WM_PID");
-    const quint32 typeAtom = atom("_NET_WM_WINDOW_TYPE");
-    const quint32 nameAtom = atom("_NET_WM_NAME");
     auto tree
         = reply(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
     if (!tree)
@@ -85,41 +91,77 @@ QList<XTopLevel> XDisplay::topLevels() const
     const xcb_window_t *children = xcb_query_tree_children(tree.get());
     const int count = xcb_query_tree_children_length(tree.get());
     for (int i = 0; i < count; ++i) {
-        XTopLevel w;
-        w.id = children[i];
-        auto attrs = reply(xcb_get_window_attributes_reply(
-            m_connection, xcb_get_window_attributes(m_connection, w.id), nullptr));
-        auto geo = reply(
-            xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, w.id), nullptr));
-        if (!attrs || !geo)
-            continue; // gone meanwhile
-        w.mapped = attrs->map_state == XCB_MAP_STATE_VIEWABLE;
-        w.geometry = QRect(geo->x, geo->y, geo->width, geo->height);
-        auto pid = reply(xcb_get_property_reply(
-            m_connection, xcb_get_property(m_connection, 0, w.id, pidAtom, XCB_ATOM_CARDINAL, 0, 1),
-            nullptr));
-        if (pid && xcb_get_property_value_length(pid.get()) == 4)
-            w.pid = *static_cast<const quint32 *>(xcb_get_property_value(pid.get()));
-        auto name = reply(xcb_get_property_reply(
-            m_connection, xcb_get_property(m_connection, 0, w.id, nameAtom, XCB_ATOM_ANY, 0, 256),
-            nullptr));
-        if (name)
-            w.title
-                = QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(name.get())),
-                                    xcb_get_property_value_length(name.get()));
-        auto types = reply(xcb_get_property_reply(
-            m_connection, xcb_get_property(m_connection, 0, w.id, typeAtom, XCB_ATOM_ATOM, 0, 32),
-            nullptr));
-        if (types) {
-            const auto *atoms
-                = static_cast<const xcb_atom_t *>(xcb_get_property_value(types.get()));
-            const int n = xcb_get_property_value_length(types.get()) / 4;
-            for (int k = 0; k < n; ++k)
-                w.types << atomName(atoms[k]);
-        }
-        result << w;
+        if (const std::optional<XTopLevel> w = window(children[i]))
+            result << *w; // else gone meanwhile
     }
     return result;
+}
+
+std::optional<XTopLevel> XDisplay::window(quint32 id) const
+{
+    if (!m_connection)
+        return std::nullopt;
+    XTopLevel w;
+    w.id = id;
+    auto attrs = reply(xcb_get_window_attributes_reply(
+        m_connection, xcb_get_window_attributes(m_connection, w.id), nullptr));
+    auto geo = reply(
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, w.id), nullptr));
+    auto origin = reply(xcb_translate_coordinates_reply(
+        m_connection, xcb_translate_coordinates(m_connection, w.id, m_root, 0, 0), nullptr));
+    if (!attrs || !geo || !origin)
+        return std::nullopt;
+    w.mapped = attrs->map_state == XCB_MAP_STATE_VIEWABLE;
+    w.geometry = QRect(origin->dst_x, origin->dst_y, geo->width, geo->height);
+    auto pid = reply(xcb_get_property_reply(
+        m_connection,
+        xcb_get_property(m_connection, 0, w.id, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 0, 1),
+        nullptr));
+    if (pid && xcb_get_property_value_length(pid.get()) == 4)
+        w.pid = *static_cast<const quint32 *>(xcb_get_property_value(pid.get()));
+    auto name = reply(xcb_get_property_reply(
+        m_connection,
+        xcb_get_property(m_connection, 0, w.id, atom("_NET_WM_NAME"), XCB_ATOM_ANY, 0, 256),
+        nullptr));
+    if (name)
+        w.title = QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(name.get())),
+                                    xcb_get_property_value_length(name.get()));
+    const auto atomNames = [&](const char *property) {
+        QStringList names;
+        auto value = reply(xcb_get_property_reply(
+            m_connection,
+            xcb_get_property(m_connection, 0, w.id, atom(property), XCB_ATOM_ATOM, 0, 32),
+            nullptr));
+        if (value) {
+            const auto *atoms
+                = static_cast<const xcb_atom_t *>(xcb_get_property_value(value.get()));
+            const int n = xcb_get_property_value_length(value.get()) / 4;
+            for (int k = 0; k < n; ++k)
+                names << atomName(atoms[k]);
+        }
+        return names;
+    };
+    w.types = atomNames("_NET_WM_WINDOW_TYPE");
+    w.states = atomNames("_NET_WM_STATE");
+    return w;
+}
+
+quint32 XDisplay::inputFocus() const
+{
+    if (!m_connection)
+        return 0;
+    auto r = reply(
+        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    return r ? r->focus : 0;
+}
+
+void XDisplay::lower(quint32 window) const
+{
+    if (!m_connection)
+        return;
+    const uint32_t below = XCB_STACK_MODE_BELOW;
+    xcb_configure_window(m_connection, window, XCB_CONFIG_WINDOW_STACK_MODE, &below);
+    free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
 }
 
 QList<QRect> XDisplay::shape(quint32 window, int kind) const
@@ -162,6 +204,11 @@ bool XDisplay::compositingManagerRunning() const
 {
     return selectionOwner(QByteArray("_NET_WM_CM_S" + QByteArray::number(m_screen)).constData())
            != 0;
+}
+
+bool XDisplay::windowManagerRunning() const
+{
+    return selectionOwner(QByteArray("WM_S" + QByteArray::number(m_screen)).constData()) != 0;
 }
 
 QImage XDisplay::grab(const QRect &area) const

@@ -3,11 +3,14 @@
 // windows with their geometry, owner and type, their XShape input and bounding
 // shapes, and the pixels of the root window.
 
+#include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 struct xcb_connection_t;
 
@@ -16,9 +19,10 @@ struct XTopLevel
     quint32 id = 0;
     QRect geometry; // root (physical) pixels
     bool mapped = false;
-    qint64 pid = 0;    // _NET_WM_PID, 0 when absent
-    QString title;     // _NET_WM_NAME
-    QStringList types; // _NET_WM_WINDOW_TYPE atom names
+    qint64 pid = 0;     // _NET_WM_PID, 0 when absent
+    QString title;      // _NET_WM_NAME
+    QStringList types;  // _NET_WM_WINDOW_TYPE atom names
+    QStringList states; // _NET_WM_STATE atom names
 };
 
 class XDisplay
@@ -34,6 +38,13 @@ public:
 
     // Children of the root window, bottom of the stack first.
     QList<XTopLevel> topLevels() const;
+    // One window, also one inside a window manager's frame; none when it is gone.
+    std::optional<XTopLevel> window(quint32 id) const;
+
+    // The window that has the keyboard focus (or PointerRoot, 1).
+    quint32 inputFocus() const;
+    // Puts a top-level window at the bottom of the stack, as another program may.
+    void lower(quint32 window) const;
 
     // Shapes in root coordinates. A window without a shape of that kind reports its
     // own rectangle, as the server does.
@@ -42,8 +53,9 @@ public:
 
     // The owner of a selection, 0 when it has none.
     quint32 selectionOwner(const char *selection) const;
-    // A compositing manager owns _NET_WM_CM_S<screen>.
+    // A compositing manager owns _NET_WM_CM_S<screen>, a window manager WM_S<screen>.
     bool compositingManagerRunning() const;
+    bool windowManagerRunning() const;
 
     // Pixels of the root window (what is on screen) as RGB32.
     QImage grab(const QRect &area) const;
@@ -55,6 +67,8 @@ private:
     QString atomName(quint32 atom) const;
     QList<QRect> shape(quint32 window, int kind) const;
 
+    mutable QHash<QByteArray, quint32> m_atoms;
+    mutable QHash<quint32, QString> m_atomNames;
     xcb_connection_t *m_connection = nullptr;
     quint32 m_root = 0;
     int m_screen = 0;

@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -31,6 +32,11 @@ struct PlatformLog
     qreal ratio = 1.0;
     bool followsPointer = false; // as on Windows
     QPoint cursor;               // the pointer, screen, native pixels
+    // The native window's life, as the platform saw it.
+    int created = 0;
+    int prepared = 0; // made ready to be shown
+    bool shownNatively = true;
+    std::function<void(OverlayPlatform::Loss)> lose; // the system takes the window away
 };
 
 // A hit-test query as the stand-in understands it.
@@ -43,7 +49,14 @@ struct FakeMessage
 class RecordingPlatform final : public OverlayPlatform
 {
 public:
-    explicit RecordingPlatform(std::shared_ptr<PlatformLog> log) : m_log(std::move(log)) {}
+    explicit RecordingPlatform(std::shared_ptr<PlatformLog> log) : m_log(std::move(log))
+    {
+        m_log->lose = [this](Loss loss) { reportLoss(loss); };
+    }
+
+    void nativeWindowCreated(QWindow &) override { ++m_log->created; }
+    void prepareToShow(QWindow &) override { ++m_log->prepared; }
+    bool nativeWindowShown(const QWindow &) const override { return m_log->shownNatively; }
 
     void setMask(QWindow &, const QRegion &region) override
     {
@@ -423,6 +436,69 @@ private slots:
         log->ops.clear();
         window.destroy();
         QVERIFY(log->ops.isEmpty());
+    }
+
+    // Only its display's going removes an overlay: close requests are refused, and
+    // a window the system took off the screen is shown again (its native window
+    // made anew where it was destroyed), unless the program hid it itself.
+    void staysOnScreen_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<bool>("restored");
+        QTest::addColumn<int>("created");  // native windows made in all
+        QTest::addColumn<int>("prepared"); // times made ready to be shown (skip states)
+
+        QTest::newRow("close request") << QStringLiteral("close") << false << 1 << 1;
+        QTest::newRow("unmapped") << QStringLiteral("unmapped") << true << 1 << 2;
+        QTest::newRow("unmapped, mapped again at once (a window manager's frame)")
+            << QStringLiteral("reparented") << false << 1 << 1;
+        // Restored in place: the window manager kept its states.
+        QTest::newRow("minimised") << QStringLiteral("minimised") << true << 1 << 1;
+        QTest::newRow("destroyed") << QStringLiteral("destroyed") << true << 2 << 2;
+        QTest::newRow("hidden by the program, then unmapped")
+            << QStringLiteral("hidden") << false << 1 << 1;
+    }
+
+    void staysOnScreen()
+    {
+        QFETCH(QString, what);
+        QFETCH(bool, restored);
+        QFETCH(int, created);
+        QFETCH(int, prepared);
+
+        auto log = std::make_shared<PlatformLog>();
+        TestWindow window(log);
+        window.setGeometry(0, 0, 100, 80);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(log->prepared, 1);
+        QSignalSpy restoredSpy(&window, &NativeOverlayWindow::restored);
+
+        if (what == QLatin1String("close")) {
+            QVERIFY(!window.close());
+        } else if (what == QLatin1String("minimised")) {
+            window.showMinimized();
+            log->shownNatively = false;
+        } else if (what == QLatin1String("destroyed")) {
+            log->lose(OverlayPlatform::Loss::Destroyed);
+        } else {
+            if (what == QLatin1String("hidden"))
+                window.hide();
+            log->shownNatively = what == QLatin1String("reparented");
+            log->lose(OverlayPlatform::Loss::Unmapped);
+        }
+        if (restored) {
+            QTRY_COMPARE(restoredSpy.count(), 1);
+            QVERIFY(window.isVisible());
+            QVERIFY(!(window.windowStates() & Qt::WindowMinimized));
+        } else {
+            // Nothing to wait for: a restore would come within the time the window
+            // waits before it looks again (250 ms).
+            QVERIFY(!QTest::qWaitFor([&] { return restoredSpy.count() > 0; }, 600));
+            QCOMPARE(window.isVisible(), what != QLatin1String("hidden"));
+        }
+        QCOMPARE(log->created, created);
+        QCOMPARE(log->prepared, prepared);
     }
 
     void hitTest_data()

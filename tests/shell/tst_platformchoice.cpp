@@ -1,5 +1,6 @@
 // Which platform the program asks Qt for: a Wayland session runs on X11
-// through XWayland, or not at all; any other choice is left alone.
+// through XWayland, or not at all; any other choice is left alone. Where Qt
+// would start on xcb with nothing to fall back on, the display is checked first.
 
 #include "platform_choice.h"
 
@@ -14,6 +15,8 @@ class TestPlatformChoice : public QObject
 private slots:
     void choose_data();
     void choose();
+    void xcbAlone_data();
+    void xcbAlone();
 };
 
 void TestPlatformChoice::choose_data()
@@ -62,6 +65,31 @@ void TestPlatformChoice::choose()
     QFETCH(QByteArray, display);
     QFETCH(PlatformChoice, choice);
     QCOMPARE(choosePlatform(qpa, session, wayland, display), choice);
+}
+
+void TestPlatformChoice::xcbAlone_data()
+{
+    QTest::addColumn<QByteArray>("qpa");
+    QTest::addColumn<bool>("alone");
+
+    QTest::newRow("xcb") << QByteArray("xcb") << true;
+    QTest::newRow("xcb with arguments") << QByteArray("xcb:nograb") << true;
+    QTest::newRow("XCB in capitals, spaces") << QByteArray(" XCB ") << true;
+    QTest::newRow("xcb with a fallback") << QByteArray("xcb;offscreen") << false;
+    QTest::newRow("offscreen") << QByteArray("offscreen") << false;
+    QTest::newRow("offscreen with a configuration")
+        << QByteArray("offscreen:configfile=/tmp/xcb.json") << false;
+    QTest::newRow("windows") << QByteArray("windows") << false;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    QTest::newRow("Qt's default on Linux") << QByteArray() << true;
+#endif
+}
+
+void TestPlatformChoice::xcbAlone()
+{
+    QFETCH(QByteArray, qpa);
+    QFETCH(bool, alone);
+    QCOMPARE(startsOnXcbAlone(qpa), alone);
 }
 
 QTEST_APPLESS_MAIN(TestPlatformChoice)

@@ -9,6 +9,9 @@
 //                             region=<left>,<top>,<right>,<bottom>|none title=<text>"
 //   probe version FILE        prints the version block of FILE: the fixed file and
 //                             product versions and the seven strings of "040904b0"
+//   probe close EXE TITLE     sends WM_CLOSE, as the system does, to the visible
+//                             top-level windows of EXE titled TITLE, and prints
+//                             "closed <count>" once each has handled it
 // Every line goes to standard output at once, so the test reads it as it comes.
 
 #ifndef NOMINMAX
@@ -171,6 +174,39 @@ int listWindows(const char *exe)
     return 0;
 }
 
+struct CloseRequest
+{
+    std::vector<DWORD> processes;
+    std::wstring title;
+    int count = 0;
+};
+
+BOOL CALLBACK closeWindow(HWND hwnd, LPARAM context)
+{
+    auto *request = reinterpret_cast<CloseRequest *>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    bool ours = false;
+    for (DWORD id : request->processes)
+        ours = ours || id == process;
+    wchar_t title[256] = {};
+    GetWindowTextW(hwnd, title, 256);
+    if (!ours || !IsWindowVisible(hwnd) || request->title != title)
+        return TRUE;
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutW(hwnd, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer))
+        ++request->count;
+    return TRUE;
+}
+
+int closeWindows(const char *exe, const char *title)
+{
+    CloseRequest request{processesNamed(wide(exe)), wide(title)};
+    EnumWindows(closeWindow, reinterpret_cast<LPARAM>(&request));
+    line("closed %d", request.count);
+    return 0;
+}
+
 int printVersion(const char *file)
 {
     const std::wstring path = wide(file);
@@ -221,6 +257,9 @@ int main(int argc, char **argv)
         return listWindows(argv[2]);
     if (command == "version" && argc == 3)
         return printVersion(argv[2]);
-    std::fprintf(stderr, "usage: probe window X Y W H | windows EXE | version FILE\n");
+    if (command == "close" && argc == 4)
+        return closeWindows(argv[2], argv[3]);
+    std::fprintf(stderr,
+                 "usage: probe window X Y W H | windows EXE | version FILE | close EXE TITLE\n");
     return 64;
 }

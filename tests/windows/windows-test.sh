@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# The deployed Windows program under Wine, on the private X server of this test
+# The Windows program as its users get it, unpacked from the zip that
+# scripts/windows.sh writes, under Wine on the private X server of this test
 # (1920 x 1080), driven with xdotool and read back through what Windows itself
 # reports to a probe program of the test's own: the executable's subsystem,
 # exports and version block; where the panel and the overlay are, and the
 # overlay's extended styles; which clicks reach the probe's window beneath the
-# overlay; and the exit code when the panel's "×" is clicked.
-# Usage: windows-test.sh <deploy folder> <probe.exe> <artifacts folder>
+# overlay; that the overlay refuses WM_CLOSE; that a second start hands over and
+# ends with 0; and the exit code when the panel's "×" is clicked.
+# Usage: windows-test.sh <zrn-calipers-<version>-windows-x64.zip> <probe.exe> <artifacts folder>
 set -uo pipefail
-deploy=$1 probe=$2 artifacts=$3
+zip=$1 probe=$2 artifacts=$3
 here=$(cd "$(dirname "$0")" && pwd)
-exe="$deploy/zrn-calipers.exe"
 objdump=x86_64-w64-mingw32-objdump
 work=$(mktemp -d)
 mkdir -p "$WINEPREFIX" "$artifacts"
@@ -47,6 +48,15 @@ finish() {
     echo "all checks passed"
     exit 0
 }
+
+# --- The package --------------------------------------------------------------------
+
+# One folder named like the zip, with the program and everything it loads.
+package=$(basename "$zip" .zip)
+(cd "$work" && cmake -E tar xf "$zip") || { fail "the zip $zip does not unpack"; finish; }
+exe="$work/$package/zrn-calipers.exe"
+check "the zip holds $package/zrn-calipers.exe and qt.conf" \
+    test -f "$exe" -a -f "$work/$package/qt.conf"
 
 # --- The executable as Windows sees it, before it runs ----------------------------
 
@@ -117,7 +127,7 @@ wait_for 60 grep -q ready "$probe_log" || { fail "the probe's window did not app
 # after "×" could not be read.
 QSG_RENDER_LOOP=basic wine "$exe" > "$work/program.log" 2>&1 &
 program_pid=$!
-panel_line() { # the panel: titled like every window of the program, but no tool window
+panel_line() { # the panel: "ZRN Calipers", and no tool window
     local line
     while read -r line; do
         # shellcheck disable=SC2086 # the fields of a line
@@ -188,6 +198,22 @@ else
     fail "the pointer on the first caliper's right line: the overlay did not take the mouse"
 fi
 import -window root "$artifacts/screen-dragged.png" 2> /dev/null
+
+# The system's close request (WM_CLOSE) leaves the overlay where it is.
+overlay_title=$(overlays | sed -n 1p | sed 's/^[^ ]* [^ ]* [^ ]* [^ ]* [^ ]* [^ ]* //')
+check "the overlay has a title of its own, naming its display ($overlay_title)" \
+    test "${overlay_title#Caliper overlay on }" != "$overlay_title"
+closed=$(wine "$probe" close zrn-calipers.exe "$overlay_title" 2> /dev/null | tr -d '\r')
+check "WM_CLOSE reached the overlay ($closed)" test "$closed" = "closed 1"
+check "after WM_CLOSE the overlay is still there" test "$(overlays | wc -l)" = 1
+
+# A second start hands over to the first and ends with 0: still one panel and
+# one overlay.
+QSG_RENDER_LOOP=basic timeout 60 wine "$exe" > "$work/second.log" 2>&1
+code=$?
+check "a second start ends with exit code 0 (saw $code)" test "$code" = 0
+check "still one panel" test "$(list_windows | grep -c ' ZRN Calipers$')" = 1
+check "still one overlay" test "$(overlays | wc -l)" = 1
 
 # Closing the panel with "×" ends the process with exit code 0.
 read -r px py _ < <(panel_line)

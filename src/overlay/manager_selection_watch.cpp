@@ -1,4 +1,4 @@
-#include "compositing_manager_watch.h"
+#include "manager_selection_watch.h"
 
 #include "xcb_reply.h"
 
@@ -25,8 +25,8 @@ int screenNumberOf(xcb_connection_t *connection, xcb_window_t root)
 
 } // namespace
 
-std::unique_ptr<CompositingManagerWatch>
-CompositingManagerWatch::create(xcb_connection_t *connection, std::uint32_t root)
+std::unique_ptr<ManagerSelectionWatch>
+ManagerSelectionWatch::create(xcb_connection_t *connection, std::uint32_t root, Manager manager)
 {
     if (!connection || !QCoreApplication::instance())
         return nullptr;
@@ -42,7 +42,8 @@ CompositingManagerWatch::create(xcb_connection_t *connection, std::uint32_t root
     if (!version || version->major_version < 1)
         return nullptr;
 
-    const std::string name = "_NET_WM_CM_S" + std::to_string(screen);
+    const std::string name
+        = (manager == Manager::Window ? "WM_S" : "_NET_WM_CM_S") + std::to_string(screen);
     const auto atom = xcbReply(xcb_intern_atom_reply(
         connection,
         xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
@@ -60,25 +61,24 @@ CompositingManagerWatch::create(xcb_connection_t *connection, std::uint32_t root
         connection, xcb_get_selection_owner(connection, atom->atom), nullptr));
     const bool active = owner && owner->owner != XCB_NONE;
 
-    std::unique_ptr<CompositingManagerWatch> watch(
-        new CompositingManagerWatch(atom->atom, xfixes->first_event, active));
+    std::unique_ptr<ManagerSelectionWatch> watch(
+        new ManagerSelectionWatch(atom->atom, xfixes->first_event, active));
     QCoreApplication::instance()->installNativeEventFilter(watch.get());
     return watch;
 }
 
-CompositingManagerWatch::CompositingManagerWatch(std::uint32_t selection, std::uint8_t firstEvent,
-                                                 bool active)
+ManagerSelectionWatch::ManagerSelectionWatch(std::uint32_t selection, std::uint8_t firstEvent,
+                                             bool active)
     : m_selection(selection), m_firstEvent(firstEvent), m_active(active)
 {}
 
-CompositingManagerWatch::~CompositingManagerWatch()
+ManagerSelectionWatch::~ManagerSelectionWatch()
 {
     if (QCoreApplication *app = QCoreApplication::instance())
         app->removeNativeEventFilter(this);
 }
 
-bool CompositingManagerWatch::nativeEventFilter(const QByteArray &eventType, void *message,
-                                                qintptr *)
+bool ManagerSelectionWatch::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
 {
     if (eventType != "xcb_generic_event_t" || !message)
         return false;
