@@ -22,9 +22,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMouseEvent>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
 #include <QProcess>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -273,23 +270,6 @@ QString apiName(QSGRendererInterface::GraphicsApi api)
     }
 }
 
-QString openGlRenderer()
-{
-    QOpenGLContext context;
-    if (!context.create())
-        return {};
-    QOffscreenSurface surface;
-    surface.setFormat(context.format());
-    surface.create();
-    if (!context.makeCurrent(&surface))
-        return {};
-    const auto *name
-        = reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
-    const QString result = name ? QString::fromLatin1(name) : QString();
-    context.doneCurrent();
-    return result;
-}
-
 int benchFrames(int width, int height)
 {
     QQmlEngine engine;
@@ -535,7 +515,7 @@ int main(int argc, char *argv[])
     if (mode == QStringLiteral("startup"))
         return benchStartup();
     if (mode == QStringLiteral("opengl")) {
-        const QString renderer = openGlRenderer();
+        const QString renderer = defaultRendererName();
         std::printf("%s\n", renderer.isEmpty() ? "none" : qPrintable(renderer));
         return renderer.isEmpty() ? 1 : 0;
     }

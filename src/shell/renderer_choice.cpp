@@ -13,8 +13,6 @@
 #include <QOpenGLFunctions>
 #endif
 
-namespace {
-
 // The renderer Qt Quick would use by default, as its driver names it.
 QString defaultRendererName()
 {
@@ -55,8 +53,6 @@ QString defaultRendererName()
     return {};
 #endif
 }
-
-} // namespace
 
 bool isSoftwareRasteriser(const QString &rendererName)
 {

@@ -18,6 +18,10 @@
 [[nodiscard]] bool rendererChosenByUser(const QByteArray &quickBackend,
                                         const QByteArray &rhiBackend);
 
+// The renderer Qt Quick would use by default, as its driver names it: OpenGL's
+// GL_RENDERER, or on Windows the first Direct3D adapter. Empty where none answers.
+[[nodiscard]] QString defaultRendererName();
+
 // Before the first window: the software renderer where the graphics API would
 // be drawn on the processor, unless the user chose. Returns the name of the
 // renderer found, empty where none could be asked.
