@@ -204,10 +204,11 @@ ApplicationWindow {
                     width: parent.width - closeButton.width
                     height: parent.height
 
-                    DragHandler {
-                        target: null
-                        acceptedButtons: Qt.LeftButton
-                        onActiveChanged: if (active) infoWindow.startSystemMove()
+                    // A drag here moves the window, its title bar kept on the displays.
+                    Zrn.WindowMoveArea {
+                        objectName: "titleMove"
+                        anchors.fill: parent
+                        overhang: metrics.titleBarHeight
                     }
 
                     Row {

@@ -4,6 +4,7 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Templates as T
 import QtQuick.Window
+import ZRNCalipers as Zrn
 
 // The control panel: a narrow frameless window with its own title bar and the
 // caliper palette under it. It holds the panel state shared with the palette
@@ -359,11 +360,12 @@ ApplicationWindow {
                     color: parent.color
                 }
 
-                // The window has no system frame: a drag in the header moves it.
-                DragHandler {
-                    target: null
-                    acceptedButtons: Qt.LeftButton
-                    onActiveChanged: if (active) panel.startSystemMove()
+                // The window has no system frame: a drag in the header moves it,
+                // and keeps its header on the displays.
+                Zrn.WindowMoveArea {
+                    objectName: "headerMove"
+                    anchors.fill: parent
+                    overhang: metrics.headerHeight
                 }
 
                 Row {

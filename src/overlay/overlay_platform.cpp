@@ -1,5 +1,7 @@
 #include "overlay_platform.h"
 
+#include "system_move.h"
+
 #include <QGuiApplication>
 #include <QWindow>
 
@@ -84,6 +86,13 @@ private:
 };
 
 } // namespace
+
+#if !defined(Q_OS_WIN)
+bool endsSystemMove(QWindow &, const QByteArray &, const void *)
+{
+    return false;
+}
+#endif
 
 std::unique_ptr<OverlayPlatform> createFallbackOverlayPlatform()
 {
