@@ -474,4 +474,11 @@ ApplicationWindow {
         border.width: 1
         border.color: infoWindow.theme.borderColor
     }
+
+    // Where the corners' transparent pixels would show black, the window is cut
+    // to its frame.
+    Zrn.RoundedWindowShape {
+        anchors.fill: parent
+        radius: metrics.frameRadius
+    }
 }

@@ -486,6 +486,13 @@ ApplicationWindow {
         border.color: look.frameOutline
     }
 
+    // Where the corners' transparent pixels would show black, the window is cut
+    // to its frame.
+    Zrn.RoundedWindowShape {
+        anchors.fill: parent
+        radius: metrics.frameRadius
+    }
+
     InfoWindow {
         id: infoWindow
         objectName: "infoWindow"

@@ -13,7 +13,7 @@
 #if defined(Q_OS_WIN)
 std::unique_ptr<OverlayPlatform> createWin32OverlayPlatform();
 #elif defined(ZRN_OVERLAY_X11)
-std::unique_ptr<OverlayPlatform> createX11OverlayPlatform();
+std::unique_ptr<OverlayPlatform> createX11OverlayPlatform(bool inputThroughStandIn);
 #endif
 
 OverlayPlatform::~OverlayPlatform() = default;
@@ -108,7 +108,16 @@ std::unique_ptr<OverlayPlatform> createOverlayPlatform()
         return createWin32OverlayPlatform();
 #elif defined(ZRN_OVERLAY_X11)
     if (name == QLatin1String("xcb"))
-        return createX11OverlayPlatform();
+        return createX11OverlayPlatform(true);
+#endif
+    return createFallbackOverlayPlatform();
+}
+
+std::unique_ptr<OverlayPlatform> createDrawnShapePlatform()
+{
+#if defined(ZRN_OVERLAY_X11)
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        return createX11OverlayPlatform(false);
 #endif
     return createFallbackOverlayPlatform();
 }

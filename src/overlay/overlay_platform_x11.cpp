@@ -14,7 +14,8 @@
 // of thin lines would take the pointer only on the lines themselves. Meanwhile an
 // input-only window of the same size, stacked just above the overlay, carries the
 // input shape; the pointer events it receives are handed to the overlay as its
-// own, and it shows the overlay's cursor.
+// own, and it shows the overlay's cursor. An ordinary window that takes the
+// pointer wherever it shows (the panel's rounded corners) needs no stand-in.
 
 #include "overlay_input_rules.h"
 #include "overlay_platform.h"
@@ -96,7 +97,7 @@ std::uint16_t cursorGlyph(Qt::CursorShape shape)
 class X11OverlayPlatform final : public OverlayPlatform, public QAbstractNativeEventFilter
 {
 public:
-    X11OverlayPlatform() = default;
+    explicit X11OverlayPlatform(bool inputThroughStandIn) : m_standInWanted(inputThroughStandIn) {}
     X11OverlayPlatform(const X11OverlayPlatform &) = delete;
     X11OverlayPlatform &operator=(const X11OverlayPlatform &) = delete;
 
@@ -330,7 +331,8 @@ private:
         xcb_connection_t *connection = x11Connection();
         if (!connection)
             return;
-        const bool wanted = m_overlayShown && m_overlay != XCB_NONE && m_applied == Shape::Drawn;
+        const bool wanted = m_standInWanted && m_overlayShown && m_overlay != XCB_NONE
+                            && m_applied == Shape::Drawn;
         if (!wanted) {
             if (m_standIn != XCB_NONE)
                 xcb_unmap_window(connection, m_standIn);
@@ -429,6 +431,7 @@ private:
     xcb_window_t m_root = XCB_NONE;
     std::unique_ptr<CompositingManagerWatch> m_watch;
 
+    bool m_standInWanted = true;
     xcb_window_t m_standIn = XCB_NONE;
     Qt::CursorShape m_cursorShape = Qt::CustomCursor;
     xcb_font_t m_cursorFont = XCB_NONE;
@@ -437,9 +440,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<OverlayPlatform> createX11OverlayPlatform()
+std::unique_ptr<OverlayPlatform> createX11OverlayPlatform(bool inputThroughStandIn)
 {
-    return std::make_unique<X11OverlayPlatform>();
+    return std::make_unique<X11OverlayPlatform>(inputThroughStandIn);
 }
 
 #endif // QT_CONFIG(xcb)
