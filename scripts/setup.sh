@@ -15,10 +15,10 @@ GROUP[run]="qt6-qpa-plugins qml6-module-qtquick qml6-module-qtquick-controls
   qml6-module-qtquick-layouts qml6-module-qtquick-window qml6-module-qtquick-templates
   qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript fonts-dejavu-core"
 # Qt Quick Test, Qt's private headers (tests drive the offscreen platform), a headless X server with xrandr monitors, xdotool and X queries,
-# ImageMagick for screenshots, a compositing manager (xcompmgr), mingw-w64 and Wine for the
-# Windows realisation.
+# ImageMagick for screenshots, a compositing manager (xcompmgr), a window manager (Openbox),
+# mingw-w64 and Wine for the Windows realisation.
 GROUP[test]="qml6-module-qttest qt6-base-private-dev xvfb xauth xdotool x11-xserver-utils x11-utils imagemagick
-  xcompmgr g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64"
+  xcompmgr openbox g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64"
 # qmllint and clang-format for the lint step.
 GROUP[lint]="qt6-declarative-dev-tools clang-format"
 

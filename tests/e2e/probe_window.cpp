@@ -62,7 +62,10 @@ int main(int argc, char *argv[])
     if (colourAt > 0 && colourAt + 1 < app.arguments().size())
         colour = QColor(QLatin1Char('#') + app.arguments().at(colourAt + 1));
     ProbeWindow window(colour.isValid() ? colour : QColor(0x40, 0x40, 0x40));
-    window.setFlags(Qt::FramelessWindowHint);
+    // Beneath everything, also under a window manager: out of its hands (a
+    // window manager stacks a window that covers the screen as it likes), the
+    // probe stays where it was mapped first, at the bottom.
+    window.setFlags(Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
     window.setGeometry(geometry);
     window.show();
     std::printf("ready %llu\n", static_cast<unsigned long long>(window.winId()));

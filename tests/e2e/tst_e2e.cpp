@@ -6,10 +6,13 @@
 // that reach it.
 //
 // The slots run in order and share one program instance, like a user session:
-// start, click through, caliper life, a compositing manager coming and going,
-// the scaled display, hot-plug, close. The suite runs twice: on a bare X server,
-// where transparent pixels would show black, and with ZRN_E2E_COMPOSITOR set,
-// under xcompmgr from the start.
+// start, the windows' corners, moving the panel and the information window,
+// click through, caliper life, a compositing manager coming and going, the
+// scaled display, its monitor unplugged under the panel, hot-plug, close. The
+// suite runs on a bare X server, where transparent pixels would show black, and
+// with ZRN_E2E_COMPOSITOR set, under xcompmgr from the start. With ZRN_E2E_WM set
+// it runs the slots that concern window management under that window manager
+// (Openbox), started before the program.
 
 #include "x_display.h"
 
@@ -20,6 +23,7 @@
 #include <QStandardPaths>
 #include <QtTest>
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 using namespace std::chrono_literals;
@@ -73,6 +77,17 @@ constexpr int kNominalHeadingHeight = 13; // a 10-pixel text line; depends on th
 // two 22-high rows with −3 spacing centred in the 58-high header).
 constexpr double kCloseFromRight = 6 + 13;
 constexpr double kCloseY = 6 + (kHeaderHeight - 12 - (22 + 22 - 3)) / 2.0 + 11;
+// The minimise button left of it, the information button under that.
+constexpr double kMinimiseFromRight = kCloseFromRight + 26 + 2;
+constexpr double kInfoY = kCloseY + 22 - 3;
+// Where a drag takes the header: in its title, clear of the buttons.
+const QPoint kHeaderGrab(60, 20);
+constexpr int kFrameRadius = 8;
+// The information window: its title bar 36 high with the close
+// button (38 wide) at its right end; a drag takes the title bar in its title.
+constexpr int kInfoTitleHeight = 36;
+const QPoint kInfoGrab(100, 18);
+constexpr int kInfoRadius = 9;
 
 enum PaletteButton { AddCaliper = 0, AddRhythm, Reference, QtQtc, ClearAll };
 
@@ -90,6 +105,11 @@ Placement placement(int n, double width, double height)
     const double y = std::max(60.0, std::min(height - 60, height / 2 - 60 + (n * 18) % 120));
     return {startX, endX, y};
 }
+
+// Hover fills of the light theme: a palette button, the information window's
+// close button.
+const QColor kPaletteButtonHover(0xdc, 0xec, 0xe7);
+const QColor kInfoCloseHover(0xdc, 0xec, 0xe7);
 
 // The probe's fill: neither a caliper's colour, nor a label's, nor black.
 const QColor kProbeColour(0x3c, 0x5a, 0xa0);
@@ -135,6 +155,19 @@ QString colourList(const QImage &image)
     return out.isEmpty() ? QStringLiteral("(nothing)") : out.join(QLatin1Char(' '));
 }
 
+// Drawn with no light at all: a transparent pixel that a bare X server shows.
+bool isBlackish(QRgb c)
+{
+    return qRed(c) <= 40 && qGreen(c) <= 40 && qBlue(c) <= 40;
+}
+
+bool near(QRgb c, const QColor &expected, int tolerance = 4)
+{
+    return std::abs(qRed(c) - expected.red()) <= tolerance
+           && std::abs(qGreen(c) - expected.green()) <= tolerance
+           && std::abs(qBlue(c) - expected.blue()) <= tolerance;
+}
+
 QString rectText(const QRect &r)
 {
     return QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
@@ -152,6 +185,11 @@ private slots:
     void cleanupTestCase();
 
     void overlaysCoverDisplaysAndPanelIsPlaced();
+    void roundedCornersShowWhatLiesBeneath();
+    void headerDragMovesThePanel_data();
+    void headerDragMovesThePanel();
+    void titleDragMovesTheInformationWindow_data();
+    void titleDragMovesTheInformationWindow();
     void emptyOverlayPassesClicks();
     void addCaliperDrawsOnPanelDisplay();
     void clickOnHandleIsTakenElsewhereItPasses();
@@ -163,6 +201,7 @@ private slots:
     void referenceGivesTwoLineLabel();
     void compositingManagerComesAndGoes();
     void scaledDisplayTakesMouseWhereDrawn();
+    void panelMovesOntoARemainingDisplay();
     void hotPlugRebuildsOverlaysAndKeepsCalipers();
     void closingPanelExitsWithZero();
 
@@ -174,10 +213,21 @@ private:
     void setMonitor(const Monitor &m, const QString &output);
     void startCompositor();
     void stopCompositor();
+    void startWindowManager(const QString &program);
+    // Presses at `from`, moves to `to` in steps and lets go there; then moves on
+    // beyond it, as a hand does after a drag. `corner` tells where the dragged
+    // window is.
+    void drag(const QPoint &from, const QPoint &to, const std::function<QPoint()> &corner);
+    QPoint panelCorner() const;
+    QPoint informationCorner() const;
 
     // what X shows
     QList<XTopLevel> programWindows() const;
     std::optional<XTopLevel> panel() const;
+    std::optional<XTopLevel> informationWindow() const;
+    // Pixels of a window's four corners, radius by radius, that are black.
+    QString blackCorners(const QRect &window, int radius) const;
+    bool showsBeneathAtCorners(const QRect &window) const;
     QList<XTopLevel> overlays() const;
     QString overlayGeometries() const;
     QString windowReport() const;
@@ -185,11 +235,15 @@ private:
     bool horizontalLineAt(int x, int y, int tolerance = 2) const;
     QString around(int x, int y, int dx, int dy) const;
     bool probeShowsAt(const QPoint &p) const;
+    bool showsColourAt(const QPoint &p, const QColor &colour) const;
     void verifyProbeShows(const QList<QPoint> &points, const char *where);
     bool inputShapeContains(const QPoint &p) const;
     double panelScale(const QRect &panelGeometry) const;
     QPoint paletteButton(PaletteButton button) const;
     QPoint closeButton() const;
+    QPoint infoButton() const;
+    void closeInformationWindow();
+    void verifyPanelStays(const QRect &where);
 
     // probe
     bool probeGot(const QPoint &p, int qtButton) const;
@@ -201,7 +255,9 @@ private:
     QProcess m_probe;
     QProcess m_program;
     QProcess m_compositor;
+    QProcess m_windowManager;
     bool m_compositedRun = false; // under a compositing manager from the start
+    bool m_windowManaged = false; // under a window manager from the start
     QStringList m_probeLines;
     QString m_artifacts;
     int m_created = 0; // calipers created from the panel so far (its createdCount)
@@ -250,6 +306,70 @@ void tst_E2E::startCompositor()
                               kStartTimeoutMs);
 }
 
+void tst_E2E::startWindowManager(const QString &program)
+{
+    m_windowManager.setProcessChannelMode(QProcess::MergedChannels);
+    m_windowManager.start(program, {});
+    QVERIFY2(m_windowManager.waitForStarted(kStartTimeoutMs),
+             qPrintable(m_windowManager.errorString()));
+    // An ICCCM window manager owns WM_S<screen>.
+    QTRY_VERIFY2_WITH_TIMEOUT(m_x.selectionOwner("WM_S0") != 0,
+                              qPrintable(program + QStringLiteral(" did not take WM_S0")),
+                              kStartTimeoutMs);
+}
+
+void tst_E2E::drag(const QPoint &from, const QPoint &to, const std::function<QPoint()> &corner)
+{
+    // The press, and a first step towards the end; the window has to have
+    // followed that step before the rest comes, as a hand takes its time
+    // there. (A window manager may hold the pointer back while it looks at a
+    // press, and take later moves before the release meanwhile.)
+    const QPoint start = corner();
+    const QPoint towards((to.x() > from.x()) - (to.x() < from.x()),
+                         (to.y() > from.y()) - (to.y() < from.y()));
+    const QPoint first = from + towards * 4;
+    xdotool({QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y()),
+             QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
+             QString::number(first.x()), QString::number(first.y())});
+    QTRY_VERIFY2_WITH_TIMEOUT(corner() != start,
+                              qPrintable(QStringLiteral("expected the window at %1,%2 to follow "
+                                                        "the pointer from %3,%4 to %5,%6")
+                                             .arg(start.x())
+                                             .arg(start.y())
+                                             .arg(from.x())
+                                             .arg(from.y())
+                                             .arg(first.x())
+                                             .arg(first.y())),
+                              kTimeoutMs);
+    QStringList args;
+    constexpr int kSteps = 8;
+    for (int i = 1; i <= kSteps; ++i) {
+        const QPoint p = first + (to - first) * i / kSteps;
+        args << QStringLiteral("mousemove") << QString::number(p.x()) << QString::number(p.y());
+    }
+    args << QStringLiteral("mouseup") << QStringLiteral("1");
+    for (const QPoint &beyond : {to + QPoint(120, 90), to + QPoint(240, -60)})
+        args << QStringLiteral("mousemove") << QString::number(beyond.x())
+             << QString::number(beyond.y());
+    xdotool(args);
+}
+
+QPoint tst_E2E::panelCorner() const
+{
+    return panel().value_or(XTopLevel()).geometry.topLeft();
+}
+
+QPoint tst_E2E::informationCorner() const
+{
+    return informationWindow().value_or(XTopLevel()).geometry.topLeft();
+}
+
+bool tst_E2E::showsColourAt(const QPoint &p, const QColor &colour) const
+{
+    const QImage px = m_x.grab(QRect(p, QSize(1, 1)));
+    return !px.isNull() && near(px.pixel(0, 0), colour);
+}
+
 void tst_E2E::stopCompositor()
 {
     m_compositor.terminate();
@@ -278,6 +398,39 @@ std::optional<XTopLevel> tst_E2E::panel() const
             return w;
     }
     return std::nullopt;
+}
+
+std::optional<XTopLevel> tst_E2E::informationWindow() const
+{
+    for (const XTopLevel &w : programWindows())
+        if (w.title == QStringLiteral("About ZRN Calipers"))
+            return w;
+    return std::nullopt;
+}
+
+QString tst_E2E::blackCorners(const QRect &window, int radius) const
+{
+    QStringList out;
+    const QImage image = m_x.grab(window);
+    if (image.size() != window.size())
+        return QStringLiteral("(window not on the screen: %1)").arg(rectText(window));
+    for (const QPoint &corner :
+         {QPoint(0, 0), QPoint(window.width() - radius, 0), QPoint(0, window.height() - radius),
+          QPoint(window.width() - radius, window.height() - radius)})
+        for (int y = corner.y(); y < corner.y() + radius; ++y)
+            for (int x = corner.x(); x < corner.x() + radius; ++x)
+                if (isBlackish(image.pixel(x, y)))
+                    out << QStringLiteral("%1,%2 %3")
+                               .arg(window.x() + x)
+                               .arg(window.y() + y)
+                               .arg(QColor(image.pixel(x, y)).name());
+    return out.join(QLatin1Char(' '));
+}
+
+bool tst_E2E::showsBeneathAtCorners(const QRect &w) const
+{
+    return probeShowsAt(w.topLeft()) && probeShowsAt(w.topRight()) && probeShowsAt(w.bottomLeft())
+           && probeShowsAt(w.bottomRight());
 }
 
 QList<XTopLevel> tst_E2E::overlays() const
@@ -418,6 +571,54 @@ QPoint tst_E2E::paletteButton(PaletteButton button) const
     return QPoint(g.x() + g.width() / 2, y);
 }
 
+QPoint tst_E2E::infoButton() const
+{
+    const auto p = panel();
+    if (!p)
+        return {};
+    const QRect g = p->geometry;
+    const double s = panelScale(g);
+    return QPoint(g.x() + g.width() - qRound(kMinimiseFromRight * s), g.y() + qRound(kInfoY * s));
+}
+
+void tst_E2E::closeInformationWindow()
+{
+    const auto info = informationWindow();
+    if (!info)
+        return;
+    click(QPoint(info->geometry.right() - 19, info->geometry.y() + kInfoTitleHeight / 2));
+    QTRY_VERIFY2_WITH_TIMEOUT(!informationWindow().has_value(),
+                              "expected the information window to close", kTimeoutMs);
+}
+
+// The panel is still where it was once the program has taken every pointer
+// move so far: the pointer goes onto the first palette button, which shows its
+// hover fill once the program has seen it there.
+void tst_E2E::verifyPanelStays(const QRect &where)
+{
+    // Between the button's text and its information mark, or left of its text
+    // where the panel reaches beyond the screen's right edge.
+    const double s = panelScale(where);
+    const int y = paletteButton(AddCaliper).y();
+    const QPoint onButton(where.x() + qRound(110 * s), y);
+    QPoint fill(where.x() + qRound(145 * s), y);
+    if (!m_x.rootGeometry().contains(fill))
+        fill.setX(where.x() + qRound((kPanePadding + 15) * s));
+    xdotool({QStringLiteral("mousemove"), QString::number(onButton.x()),
+             QString::number(onButton.y())});
+    QTRY_VERIFY2_WITH_TIMEOUT(showsColourAt(fill, kPaletteButtonHover),
+                              qPrintable(QStringLiteral("expected the hovered button's fill at "
+                                                        "%1,%2, saw [%3]; windows: %4")
+                                             .arg(fill.x())
+                                             .arg(fill.y())
+                                             .arg(around(fill.x(), fill.y(), 1, 1))
+                                             .arg(windowReport())),
+                              kTimeoutMs);
+    QCOMPARE(rectText(panel().value_or(XTopLevel()).geometry), rectText(where));
+    // Off the panel again: the overlays beneath show nothing there.
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("900")});
+}
+
 QPoint tst_E2E::closeButton() const
 {
     const auto p = panel();
@@ -456,10 +657,16 @@ void tst_E2E::initTestCase()
     QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("xcompmgr")).isEmpty(),
              "xcompmgr is not installed");
     QVERIFY2(!m_x.compositingManagerRunning(), "a compositing manager runs already");
+    QVERIFY2(m_x.selectionOwner("WM_S0") == 0, "a window manager runs already");
     m_compositedRun = !qEnvironmentVariableIsEmpty("ZRN_E2E_COMPOSITOR");
+    const QString windowManager = qEnvironmentVariable("ZRN_E2E_WM");
+    if (!windowManager.isEmpty())
+        QVERIFY2(!QStandardPaths::findExecutable(windowManager).isEmpty(),
+                 qPrintable(windowManager + QStringLiteral(" is not installed")));
 
     m_artifacts = QStringLiteral(ZRN_E2E_ARTIFACTS)
                   + (m_compositedRun ? QStringLiteral("/composited") : QStringLiteral("/bare"))
+                  + (windowManager.isEmpty() ? QString() : QLatin1Char('-') + windowManager)
                   + (qEnvironmentVariable("ZRN_E2E_RENDERER") == QStringLiteral("opengl")
                          ? QStringLiteral("-opengl")
                          : QString());
@@ -495,6 +702,13 @@ void tst_E2E::initTestCase()
     QTRY_VERIFY_WITH_TIMEOUT(!m_probeLines.isEmpty(), kStartTimeoutMs);
     QVERIFY2(m_probeLines.first().startsWith(QStringLiteral("ready")),
              qPrintable(m_probeLines.first()));
+    // A window manager stacks what it manages beneath a window of its own; the
+    // probe, out of its hands, goes beneath them all.
+    if (!windowManager.isEmpty()) {
+        startWindowManager(windowManager);
+        m_windowManaged = true;
+        m_x.lower(m_probeLines.first().section(QLatin1Char(' '), 1).toUInt());
+    }
 
     env.insert(QStringLiteral("QT_SCREEN_SCALE_FACTORS"), QStringLiteral("A=1;B=2"));
     // Qt Quick's software renderer, or OpenGL named as a machine with a
@@ -538,7 +752,7 @@ void tst_E2E::cleanupTestCase()
 {
     if (!m_started && m_x.isOpen())
         saveFailureArtifacts(QStringLiteral("initTestCase"));
-    for (QProcess *p : {&m_program, &m_probe, &m_compositor}) {
+    for (QProcess *p : {&m_program, &m_probe, &m_compositor, &m_windowManager}) {
         if (p->state() != QProcess::NotRunning) {
             p->kill();
             p->waitForFinished(5000);
@@ -573,6 +787,117 @@ void tst_E2E::overlaysCoverDisplaysAndPanelIsPlaced()
             indexOf(o.id) < panelIndex,
             qPrintable(QStringLiteral("expected the panel above overlay 0x%1; ").arg(o.id, 0, 16)
                        + windowReport()));
+}
+
+// Without a compositing manager a transparent pixel shows black. The panel's and
+// the information window's rounded corners show what lies beneath them instead,
+// and no pixel of a corner is black.
+void tst_E2E::roundedCornersShowWhatLiesBeneath()
+{
+    const auto p = panel();
+    QVERIFY(p);
+    const QRect g = p->geometry;
+    QTRY_VERIFY2_WITH_TIMEOUT(showsBeneathAtCorners(g) && blackCorners(g, kFrameRadius).isEmpty(),
+                              qPrintable(QStringLiteral("expected the window beneath at the "
+                                                        "panel's corners %1, black at [%2]")
+                                             .arg(rectText(g), blackCorners(g, kFrameRadius))),
+                              kTimeoutMs);
+    click(infoButton());
+    QTRY_VERIFY2_WITH_TIMEOUT(informationWindow().has_value(), qPrintable(windowReport()),
+                              kTimeoutMs);
+    const QRect info = informationWindow()->geometry;
+    QTRY_VERIFY2_WITH_TIMEOUT(showsBeneathAtCorners(info)
+                                  && blackCorners(info, kInfoRadius).isEmpty(),
+                              qPrintable(QStringLiteral("expected the window beneath at the "
+                                                        "information window's corners %1, black "
+                                                        "at [%2]")
+                                             .arg(rectText(info), blackCorners(info, kInfoRadius))),
+                              kTimeoutMs);
+    closeInformationWindow();
+}
+
+void tst_E2E::headerDragMovesThePanel_data()
+{
+    QTest::addColumn<QPoint>("to");       // where the pointer lets go
+    QTest::addColumn<QPoint>("expected"); // the panel's corner then
+    QTest::addColumn<int>("scale");       // of the display it is on then
+
+    // The drag takes the header 60, 20 logical pixels into the panel; each row
+    // starts where the one before left it, the first at 545, 345. Beyond the
+    // displays the panel stops with 58 logical pixels out (its header's
+    // height), above them with its top on them.
+    QTest::newRow("right and down") << QPoint(755, 445) << QPoint(695, 425) << 1;
+    QTest::newRow("back") << QPoint(605, 365) << QPoint(545, 345) << 1;
+    QTest::newRow("out at the left") << QPoint(0, 365) << QPoint(-58, 345) << 1;
+    QTest::newRow("above the top") << QPoint(605, 0) << QPoint(545, 0) << 1;
+    QTest::newRow("below the bottom") << QPoint(605, 1079) << QPoint(545, 1080 - 390 + 58) << 1;
+    // At scale 2 the grab point lies 120, 40 pixels into the panel, whose
+    // corner lies on even pixels from the display's.
+    QTest::newRow("onto the scaled display") << QPoint(2300, 366) << QPoint(2180, 326) << 2;
+    QTest::newRow("out at its right") << QPoint(3199, 366) << QPoint(3200 - 380 + 116, 326) << 2;
+    QTest::newRow("back from the scaled display") << QPoint(605, 365) << QPoint(545, 345) << 1;
+}
+
+// The panel follows a drag of its header by the drag's distance, on every
+// desktop, and stays where the release left it.
+void tst_E2E::headerDragMovesThePanel()
+{
+    QFETCH(QPoint, to);
+    QFETCH(QPoint, expected);
+    QFETCH(int, scale);
+    const auto before = panel();
+    QVERIFY(before);
+    const QPoint from = before->geometry.topLeft()
+                        + (QPointF(kHeaderGrab) * panelScale(before->geometry)).toPoint();
+    drag(from, to, [this] { return panelCorner(); });
+    if (QTest::currentTestFailed())
+        return;
+    const QRect moved(expected, QSize(kPanelWidth, kPanelHeight) * scale);
+    QTRY_COMPARE_WITH_TIMEOUT(rectText(panel().value_or(XTopLevel()).geometry), rectText(moved),
+                              kTimeoutMs);
+    verifyPanelStays(moved);
+}
+
+void tst_E2E::titleDragMovesTheInformationWindow_data()
+{
+    QTest::addColumn<QPoint>("distance");
+    // It opens to the right of the panel at 545, 345: at 747, 345, 430 x 590.
+    QTest::newRow("left and up") << QPoint(-400, -200);
+    QTest::newRow("right and down, out at the bottom") << QPoint(300, 150);
+}
+
+// The information window follows a drag of its title bar by the drag's
+// distance and stays where the release left it.
+void tst_E2E::titleDragMovesTheInformationWindow()
+{
+    QFETCH(QPoint, distance);
+    click(infoButton());
+    QTRY_VERIFY2_WITH_TIMEOUT(informationWindow().has_value(), qPrintable(windowReport()),
+                              kTimeoutMs);
+    const QRect opened = informationWindow()->geometry;
+    const QPoint from = opened.topLeft() + kInfoGrab;
+    drag(from, from + distance, [this] { return informationCorner(); });
+    if (QTest::currentTestFailed())
+        return;
+    const QRect moved = opened.translated(distance);
+    QTRY_COMPARE_WITH_TIMEOUT(rectText(informationWindow().value_or(XTopLevel()).geometry),
+                              rectText(moved), kTimeoutMs);
+    // Once the program has seen the pointer on the close button (its hover
+    // fill), it has seen every move before: the window stayed.
+    const QPoint close(moved.right() - 19, moved.y() + kInfoTitleHeight / 2);
+    xdotool({QStringLiteral("mousemove"), QString::number(close.x()), QString::number(close.y())});
+    // Left of its focus ring, which it shows after the click that opened it.
+    const QPoint fill(moved.right() - 35, moved.y() + kInfoTitleHeight / 2);
+    QTRY_VERIFY2_WITH_TIMEOUT(showsColourAt(fill, kInfoCloseHover),
+                              qPrintable(QStringLiteral("expected the close button's hover fill "
+                                                        "at %1,%2, saw [%3]; windows: %4")
+                                             .arg(fill.x())
+                                             .arg(fill.y())
+                                             .arg(around(fill.x(), fill.y(), 1, 1))
+                                             .arg(windowReport())),
+                              kTimeoutMs);
+    QCOMPARE(rectText(informationWindow().value_or(XTopLevel()).geometry), rectText(moved));
+    closeInformationWindow();
 }
 
 void tst_E2E::emptyOverlayPassesClicks()
@@ -1089,6 +1414,54 @@ void tst_E2E::scaledDisplayTakesMouseWhereDrawn()
                                              .arg(around(to.x(), lowRow, 3, 0))
                                              .arg(around(right.x(), lowRow, 3, 0))),
                               kTimeoutMs);
+}
+
+// The monitor under the panel is unplugged: the panel comes whole onto the one
+// that is left, at its size there, as near as it can to where it was.
+void tst_E2E::panelMovesOntoARemainingDisplay()
+{
+    // Onto the scaled display first, by its header.
+    const auto before = panel();
+    QVERIFY(before);
+    const QPoint pointer(2300, 366);
+    drag(before->geometry.topLeft()
+             + (QPointF(kHeaderGrab) * panelScale(before->geometry)).toPoint(),
+         pointer, [this] { return panelCorner(); });
+    if (QTest::currentTestFailed())
+        return;
+    const QRect onB(pointer - kHeaderGrab * kMonitorB.scale,
+                    QSize(kPanelWidth, kPanelHeight) * kMonitorB.scale);
+    QTRY_COMPARE_WITH_TIMEOUT(rectText(panel().value_or(XTopLevel()).geometry), rectText(onB),
+                              kTimeoutMs);
+
+    QVERIFY(run(QStringLiteral("xrandr"),
+                {QStringLiteral("--delmonitor"), QString::fromLatin1(kMonitorB.name)}));
+    m_secondMonitor = false;
+    QTRY_COMPARE_WITH_TIMEOUT(overlayGeometries(), rectText(kMonitorA.physical), kTimeoutMs);
+    // A window manager may put it elsewhere on the display; without one it
+    // goes to the nearest place there.
+    const auto wholeOnA = [this] {
+        const QRect g = panel().value_or(XTopLevel()).geometry;
+        return kMonitorA.physical.contains(g) && g.size() == QSize(kPanelWidth, kPanelHeight);
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(wholeOnA(), qPrintable(windowReport()), kTimeoutMs);
+    QRect onA = panel()->geometry;
+    if (!m_windowManaged)
+        QCOMPARE(rectText(onA), rectText(QRect(kMonitorA.physical.right() + 1 - kPanelWidth,
+                                               onB.y(), kPanelWidth, kPanelHeight)));
+    // Drawn at that size: its corners show what lies beneath, and it takes the
+    // pointer where its buttons are drawn.
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        showsBeneathAtCorners(onA) && blackCorners(onA, kFrameRadius).isEmpty(),
+        qPrintable(QStringLiteral("expected the panel's corners at %1").arg(rectText(onA))),
+        kTimeoutMs);
+    verifyPanelStays(onA);
+
+    setMonitor(kMonitorB, QStringLiteral("none"));
+    m_secondMonitor = true;
+    QTRY_COMPARE_WITH_TIMEOUT(
+        overlayGeometries(),
+        rectText(kMonitorA.physical) + QLatin1Char(' ') + rectText(kMonitorB.physical), kTimeoutMs);
 }
 
 void tst_E2E::hotPlugRebuildsOverlaysAndKeepsCalipers()

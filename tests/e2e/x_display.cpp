@@ -86,15 +86,16 @@ QList<XTopLevel> XDisplay::topLevels() const
     const int count = xcb_query_tree_children_length(tree.get());
     for (int i = 0; i < count; ++i) {
         XTopLevel w;
-        w.id = children[i];
+        // Under a window manager the program's window is a child of its frame.
+        w.id = clientOf(children[i]);
         auto attrs = reply(xcb_get_window_attributes_reply(
             m_connection, xcb_get_window_attributes(m_connection, w.id), nullptr));
-        auto geo = reply(
-            xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, w.id), nullptr));
-        if (!attrs || !geo)
+        if (!attrs)
             continue; // gone meanwhile
         w.mapped = attrs->map_state == XCB_MAP_STATE_VIEWABLE;
-        w.geometry = QRect(geo->x, geo->y, geo->width, geo->height);
+        w.geometry = rootRect(w.id);
+        if (w.geometry.isNull())
+            continue;
         auto pid = reply(xcb_get_property_reply(
             m_connection, xcb_get_property(m_connection, 0, w.id, pidAtom, XCB_ATOM_CARDINAL, 0, 1),
             nullptr));
@@ -122,20 +123,63 @@ QList<XTopLevel> XDisplay::topLevels() const
     return result;
 }
 
+quint32 XDisplay::clientOf(quint32 topLevel) const
+{
+    const quint32 stateAtom = atom("WM_STATE");
+    const auto hasState = [this, stateAtom](xcb_window_t w) {
+        auto state = reply(xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, w, stateAtom, XCB_ATOM_ANY, 0, 0),
+            nullptr));
+        return state && state->type != XCB_NONE;
+    };
+    if (hasState(topLevel))
+        return topLevel;
+    // A frame holds its client a level or two down (Openbox: frame, then client).
+    QList<xcb_window_t> level{topLevel};
+    for (int depth = 0; depth < 3 && !level.isEmpty(); ++depth) {
+        QList<xcb_window_t> next;
+        for (xcb_window_t w : level) {
+            auto tree = reply(
+                xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, w), nullptr));
+            if (!tree)
+                continue;
+            const xcb_window_t *children = xcb_query_tree_children(tree.get());
+            for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+                if (hasState(children[i]))
+                    return children[i];
+                next << children[i];
+            }
+        }
+        level = next;
+    }
+    return topLevel;
+}
+
+QRect XDisplay::rootRect(quint32 window) const
+{
+    auto geo = reply(
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
+    auto origin = reply(xcb_translate_coordinates_reply(
+        m_connection, xcb_translate_coordinates(m_connection, window, m_root, 0, 0), nullptr));
+    if (!geo || !origin)
+        return {};
+    return QRect(origin->dst_x, origin->dst_y, geo->width, geo->height);
+}
+
 QList<QRect> XDisplay::shape(quint32 window, int kind) const
 {
     QList<QRect> result;
-    auto geo = reply(
-        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
+    const QRect placed = rootRect(window);
     auto r = reply(xcb_shape_get_rectangles_reply(
         m_connection, xcb_shape_get_rectangles(m_connection, window, xcb_shape_kind_t(kind)),
         nullptr));
-    if (!geo || !r)
+    if (placed.isNull() || !r)
         return result;
     const xcb_rectangle_t *rects = xcb_shape_get_rectangles_rectangles(r.get());
     const int n = xcb_shape_get_rectangles_rectangles_length(r.get());
     for (int i = 0; i < n; ++i)
-        result << QRect(geo->x + rects[i].x, geo->y + rects[i].y, rects[i].width, rects[i].height);
+        result << QRect(placed.x() + rects[i].x, placed.y() + rects[i].y, rects[i].width,
+                        rects[i].height);
     return result;
 }
 
@@ -162,6 +206,16 @@ bool XDisplay::compositingManagerRunning() const
 {
     return selectionOwner(QByteArray("_NET_WM_CM_S" + QByteArray::number(m_screen)).constData())
            != 0;
+}
+
+void XDisplay::lower(quint32 window) const
+{
+    if (!m_connection)
+        return;
+    const quint32 below = XCB_STACK_MODE_BELOW;
+    xcb_configure_window(m_connection, window, XCB_CONFIG_WINDOW_STACK_MODE, &below);
+    // A round trip: the server has done it on return.
+    reply(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
 }
 
 QImage XDisplay::grab(const QRect &area) const

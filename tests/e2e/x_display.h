@@ -1,7 +1,9 @@
 #pragma once
 // What the X server shows, read back without going through Qt: the top-level
 // windows with their geometry, owner and type, their XShape input and bounding
-// shapes, and the pixels of the root window.
+// shapes, and the pixels of the root window. Under a window manager a top-level
+// window is the client in a frame (the window that carries WM_STATE), in the
+// stacking place of its frame.
 
 #include <QImage>
 #include <QList>
@@ -13,7 +15,7 @@ struct xcb_connection_t;
 
 struct XTopLevel
 {
-    quint32 id = 0;
+    quint32 id = 0; // the client window, framed or not
     QRect geometry; // root (physical) pixels
     bool mapped = false;
     qint64 pid = 0;    // _NET_WM_PID, 0 when absent
@@ -45,6 +47,9 @@ public:
     // A compositing manager owns _NET_WM_CM_S<screen>.
     bool compositingManagerRunning() const;
 
+    // Puts a window beneath all others.
+    void lower(quint32 window) const;
+
     // Pixels of the root window (what is on screen) as RGB32.
     QImage grab(const QRect &area) const;
 
@@ -54,6 +59,8 @@ private:
     quint32 atom(const char *name) const;
     QString atomName(quint32 atom) const;
     QList<QRect> shape(quint32 window, int kind) const;
+    quint32 clientOf(quint32 topLevel) const;
+    QRect rootRect(quint32 window) const;
 
     xcb_connection_t *m_connection = nullptr;
     quint32 m_root = 0;
