@@ -9,6 +9,9 @@
 //                             region=<left>,<top>,<right>,<bottom>|none title=<text>"
 //   probe version FILE        prints the version block of FILE: the fixed file and
 //                             product versions and the seven strings of "040904b0"
+//   probe moving EXE          prints "moving yes" while a thread of the running
+//                             processes named EXE runs the system's move (or size)
+//                             loop, else "moving no"
 // Every line goes to standard output at once, so the test reads it as it comes.
 
 #ifndef NOMINMAX
@@ -171,6 +174,34 @@ int listWindows(const char *exe)
     return 0;
 }
 
+int printMoving(const char *exe)
+{
+    const std::vector<DWORD> processes = processesNamed(wide(exe));
+    if (processes.empty()) {
+        line("no process %s", exe);
+        return 2;
+    }
+    bool moving = false;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 2;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        bool ours = false;
+        for (DWORD id : processes)
+            ours = ours || id == entry.th32OwnerProcessID;
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (ours && GetGUIThreadInfo(entry.th32ThreadID, &info)
+            && (info.flags & GUI_INMOVESIZE) != 0)
+            moving = true;
+    }
+    CloseHandle(snapshot);
+    line("moving %s", moving ? "yes" : "no");
+    return 0;
+}
+
 int printVersion(const char *file)
 {
     const std::wstring path = wide(file);
@@ -221,6 +252,8 @@ int main(int argc, char **argv)
         return listWindows(argv[2]);
     if (command == "version" && argc == 3)
         return printVersion(argv[2]);
-    std::fprintf(stderr, "usage: probe window X Y W H | windows EXE | version FILE\n");
+    if (command == "moving" && argc == 3)
+        return printMoving(argv[2]);
+    std::fprintf(stderr, "usage: probe window X Y W H | windows EXE | version FILE | moving EXE\n");
     return 64;
 }
