@@ -204,10 +204,11 @@ ApplicationWindow {
                     width: parent.width - closeButton.width
                     height: parent.height
 
-                    DragHandler {
-                        target: null
-                        acceptedButtons: Qt.LeftButton
-                        onActiveChanged: if (active) infoWindow.startSystemMove()
+                    // A drag here moves the window, its title bar kept on the displays.
+                    Zrn.WindowMoveArea {
+                        objectName: "titleMove"
+                        anchors.fill: parent
+                        overhang: metrics.titleBarHeight
                     }
 
                     Row {
@@ -472,5 +473,12 @@ ApplicationWindow {
         color: "transparent"
         border.width: 1
         border.color: infoWindow.theme.borderColor
+    }
+
+    // Where the corners' transparent pixels would show black, the window is cut
+    // to its frame.
+    Zrn.RoundedWindowShape {
+        anchors.fill: parent
+        radius: metrics.frameRadius
     }
 }

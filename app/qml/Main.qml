@@ -4,6 +4,7 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Templates as T
 import QtQuick.Window
+import ZRNCalipers as Zrn
 
 // The control panel: a narrow frameless window with its own title bar and the
 // caliper palette under it. It holds the panel state shared with the palette
@@ -376,11 +377,12 @@ ApplicationWindow {
                     color: parent.color
                 }
 
-                // The window has no system frame: a drag in the header moves it.
-                DragHandler {
-                    target: null
-                    acceptedButtons: Qt.LeftButton
-                    onActiveChanged: if (active) panel.startSystemMove()
+                // The window has no system frame: a drag in the header moves it,
+                // and keeps its header on the displays.
+                Zrn.WindowMoveArea {
+                    objectName: "headerMove"
+                    anchors.fill: parent
+                    overhang: metrics.headerHeight
                 }
 
                 Row {
@@ -499,6 +501,13 @@ ApplicationWindow {
         color: "transparent"
         border.width: 1
         border.color: look.frameOutline
+    }
+
+    // Where the corners' transparent pixels would show black, the window is cut
+    // to its frame.
+    Zrn.RoundedWindowShape {
+        anchors.fill: parent
+        radius: metrics.frameRadius
     }
 
     InfoWindow {

@@ -1,5 +1,7 @@
 #include "overlay_platform.h"
 
+#include "system_move.h"
+
 #include <QGuiApplication>
 #include <QWindow>
 
@@ -11,7 +13,7 @@
 #if defined(Q_OS_WIN)
 std::unique_ptr<OverlayPlatform> createWin32OverlayPlatform();
 #elif defined(ZRN_OVERLAY_X11)
-std::unique_ptr<OverlayPlatform> createX11OverlayPlatform();
+std::unique_ptr<OverlayPlatform> createX11OverlayPlatform(bool inputThroughStandIn);
 #endif
 
 OverlayPlatform::~OverlayPlatform() = default;
@@ -96,6 +98,13 @@ private:
 
 } // namespace
 
+#if !defined(Q_OS_WIN)
+bool endsSystemMove(QWindow &, const QByteArray &, const void *)
+{
+    return false;
+}
+#endif
+
 std::unique_ptr<OverlayPlatform> createFallbackOverlayPlatform()
 {
     return std::make_unique<FallbackOverlayPlatform>();
@@ -110,7 +119,16 @@ std::unique_ptr<OverlayPlatform> createOverlayPlatform()
         return createWin32OverlayPlatform();
 #elif defined(ZRN_OVERLAY_X11)
     if (name == QLatin1String("xcb"))
-        return createX11OverlayPlatform();
+        return createX11OverlayPlatform(true);
+#endif
+    return createFallbackOverlayPlatform();
+}
+
+std::unique_ptr<OverlayPlatform> createDrawnShapePlatform()
+{
+#if defined(ZRN_OVERLAY_X11)
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        return createX11OverlayPlatform(false);
 #endif
     return createFallbackOverlayPlatform();
 }

@@ -111,3 +111,8 @@ private:
 std::unique_ptr<OverlayPlatform> createOverlayPlatform();
 // The mask-only realisation.
 std::unique_ptr<OverlayPlatform> createFallbackOverlayPlatform();
+// For an ordinary window that takes the pointer wherever it shows (a window with
+// rounded corners): only its mask and drawn shape, on X11 the drawn shape where a
+// compositing manager is missing; no input shape of its own. The mask-only
+// realisation elsewhere, which leaves the drawn shape alone.
+std::unique_ptr<OverlayPlatform> createDrawnShapePlatform();

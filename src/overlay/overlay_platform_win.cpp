@@ -1,8 +1,10 @@
 // The Windows realisation: extended window styles and the WM_NCHITTEST query.
 
 #include "overlay_platform.h"
+#include "system_move.h"
 #include "win32/overlay_win32.h"
 
+#include <QByteArray>
 #include <QWindow>
 
 namespace {
@@ -63,6 +65,11 @@ public:
 };
 
 } // namespace
+
+bool endsSystemMove(QWindow &window, const QByteArray &eventType, const void *message)
+{
+    return eventType == "windows_generic_MSG" && win32::isMoveEnd(message, hwndOf(window));
+}
 
 std::unique_ptr<OverlayPlatform> createWin32OverlayPlatform()
 {

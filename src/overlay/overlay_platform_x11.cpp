@@ -19,7 +19,8 @@
 // The overlay keeps out of taskbars and pagers through the EWMH states set before
 // it is mapped (Qt adds its own to them), and is told when the window is unmapped
 // or destroyed behind Qt's back. Without a window manager a guard keeps it above
-// other programs' windows (x11_stacking_guard.h).
+// other programs' windows (x11_stacking_guard.h). An ordinary window that takes the
+// pointer wherever it shows (the panel's rounded corners) needs no stand-in.
 
 #include "overlay_input_rules.h"
 #include "overlay_platform.h"
@@ -126,7 +127,7 @@ std::uint16_t cursorGlyph(Qt::CursorShape shape)
 class X11OverlayPlatform final : public OverlayPlatform, public QAbstractNativeEventFilter
 {
 public:
-    X11OverlayPlatform() = default;
+    explicit X11OverlayPlatform(bool inputThroughStandIn) : m_standInWanted(inputThroughStandIn) {}
     X11OverlayPlatform(const X11OverlayPlatform &) = delete;
     X11OverlayPlatform &operator=(const X11OverlayPlatform &) = delete;
 
@@ -477,7 +478,8 @@ private:
         xcb_connection_t *connection = x11Connection();
         if (!connection)
             return;
-        const bool wanted = m_overlayShown && m_overlay != XCB_NONE && m_applied == Shape::Drawn;
+        const bool wanted = m_standInWanted && m_overlayShown && m_overlay != XCB_NONE
+                            && m_applied == Shape::Drawn;
         if (!wanted) {
             if (m_standIn != XCB_NONE)
                 xcb_unmap_window(connection, m_standIn);
@@ -596,6 +598,7 @@ private:
     bool m_filterInstalled = false;
     std::shared_ptr<X11StackingGuard> m_guard;
 
+    bool m_standInWanted = true;
     xcb_window_t m_standIn = XCB_NONE;
     xcb_window_t m_frame = XCB_NONE; // a window manager's frame around the overlay
     Qt::CursorShape m_cursorShape = Qt::CustomCursor;
@@ -605,9 +608,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<OverlayPlatform> createX11OverlayPlatform()
+std::unique_ptr<OverlayPlatform> createX11OverlayPlatform(bool inputThroughStandIn)
 {
-    return std::make_unique<X11OverlayPlatform>();
+    return std::make_unique<X11OverlayPlatform>(inputThroughStandIn);
 }
 
 #endif // QT_CONFIG(xcb)

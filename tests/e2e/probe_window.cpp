@@ -2,7 +2,8 @@
 // every mouse press it receives on standard output, one line each:
 //   press <global x> <global y> <button>
 // With --screens it prints the screens Qt sees and exits. --rect x,y,w,h places
-// the window (Qt itself takes --geometry); --colour RRGGBB fills it.
+// the window (Qt itself takes --geometry); --colour RRGGBB fills it. With
+// --managed it is an ordinary window, as another program's would be.
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -62,7 +63,13 @@ int main(int argc, char *argv[])
     if (colourAt > 0 && colourAt + 1 < app.arguments().size())
         colour = QColor(QLatin1Char('#') + app.arguments().at(colourAt + 1));
     ProbeWindow window(colour.isValid() ? colour : QColor(0x40, 0x40, 0x40));
-    window.setFlags(Qt::FramelessWindowHint);
+    // Beneath everything, also under a window manager: out of its hands (a
+    // window manager stacks a window that covers the screen as it likes), the
+    // probe stays where it was mapped first, at the bottom.
+    if (app.arguments().contains(QStringLiteral("--managed")))
+        window.setFlags(Qt::FramelessWindowHint);
+    else
+        window.setFlags(Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
     window.setGeometry(geometry);
     window.show();
     std::printf("ready %llu\n", static_cast<unsigned long long>(window.winId()));

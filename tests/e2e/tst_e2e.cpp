@@ -6,11 +6,15 @@
 // that reach it.
 //
 // The slots run in order and share one program instance, like a user session:
-// start, click through, caliper life, a compositing manager coming and going,
-// the scaled display, hot-plug, the overlays as other programs and a window
-// manager (Openbox, started by the test for a while) see them, a second start,
-// close. The suite runs on a bare X server, where transparent pixels would show
-// black, and with ZRN_E2E_COMPOSITOR set, under xcompmgr from the start.
+// start, the windows' corners, moving the panel and the information window,
+// click through, caliper life, a compositing manager coming and going, the
+// scaled display, its monitor unplugged under the panel, hot-plug, the overlays
+// as other programs and a window manager (Openbox, started by the test for a
+// while) see them, a second start, close. The suite runs on a bare X server,
+// where transparent pixels would show black, and with ZRN_E2E_COMPOSITOR set,
+// under xcompmgr from the start. With ZRN_E2E_WM set it runs the slots that
+// concern moving and placing windows under that window manager (Openbox),
+// started before the program.
 
 #include "x_display.h"
 
@@ -18,13 +22,14 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
-#include <QPainter>
 #include <QMap>
+#include <QPainter>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QtTest>
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 using namespace std::chrono_literals;
@@ -80,6 +85,17 @@ constexpr int kNominalHeadingHeight = 13; // a 10-pixel text line; depends on th
 // two 22-high rows with −3 spacing centred in the 58-high header).
 constexpr double kCloseFromRight = 6 + 13;
 constexpr double kCloseY = 6 + (kHeaderHeight - 12 - (22 + 22 - 3)) / 2.0 + 11;
+// The minimise button left of it, the information button under that.
+constexpr double kMinimiseFromRight = kCloseFromRight + 26 + 2;
+constexpr double kInfoY = kCloseY + 22 - 3;
+// Where a drag takes the header: in its title, clear of the buttons.
+const QPoint kHeaderGrab(60, 20);
+constexpr int kFrameRadius = 8;
+// The information window: its title bar 36 high with the close
+// button (38 wide) at its right end; a drag takes the title bar in its title.
+constexpr int kInfoTitleHeight = 36;
+const QPoint kInfoGrab(100, 18);
+constexpr int kInfoRadius = 9;
 
 enum PaletteButton { AddCaliper = 0, AddRhythm, Reference, QtQtc, ClearAll };
 
@@ -97,6 +113,11 @@ Placement placement(int n, double width, double height)
     const double y = std::max(60.0, std::min(height - 60, height / 2 - 60 + (n * 18) % 120));
     return {startX, endX, y};
 }
+
+// Hover fills of the light theme: a palette button, the information window's
+// close button.
+const QColor kPaletteButtonHover(0xdc, 0xec, 0xe7);
+const QColor kInfoCloseHover(0xdc, 0xec, 0xe7);
 
 // The probe's fill: neither a caliper's colour, nor a label's, nor black.
 const QColor kProbeColour(0x3c, 0x5a, 0xa0);
@@ -198,6 +219,19 @@ QString colourList(const QImage &image)
     return out.isEmpty() ? QStringLiteral("(nothing)") : out.join(QLatin1Char(' '));
 }
 
+// Drawn with no light at all: a transparent pixel that a bare X server shows.
+bool isBlackish(QRgb c)
+{
+    return qRed(c) <= 40 && qGreen(c) <= 40 && qBlue(c) <= 40;
+}
+
+bool near(QRgb c, const QColor &expected, int tolerance = 4)
+{
+    return std::abs(qRed(c) - expected.red()) <= tolerance
+           && std::abs(qGreen(c) - expected.green()) <= tolerance
+           && std::abs(qBlue(c) - expected.blue()) <= tolerance;
+}
+
 QString rectText(const QRect &r)
 {
     return QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
@@ -215,6 +249,11 @@ private slots:
     void cleanupTestCase();
 
     void overlaysCoverDisplaysAndPanelIsPlaced();
+    void roundedCornersShowWhatLiesBeneath();
+    void headerDragMovesThePanel_data();
+    void headerDragMovesThePanel();
+    void titleDragMovesTheInformationWindow_data();
+    void titleDragMovesTheInformationWindow();
     void emptyOverlayPassesClicks();
     void addCaliperDrawsOnPanelDisplay();
     void clickOnHandleIsTakenElsewhereItPasses();
@@ -226,6 +265,7 @@ private slots:
     void referenceGivesTwoLineLabel();
     void compositingManagerComesAndGoes();
     void scaledDisplayTakesMouseWhereDrawn();
+    void panelMovesOntoARemainingDisplay();
     void hotPlugRebuildsOverlaysAndKeepsCalipers();
     void meanOfThreeIntervalsOnScreen();
     void overlaysNameTheirDisplaysAndStayOutOfLists();
@@ -244,16 +284,26 @@ private:
     QString output(const QString &program, const QStringList &args);
     void xdotool(const QStringList &args);
     void startProgram();
-    void startWindowManager();
+    void startWindowManager(const QString &program = QStringLiteral("openbox"));
     void stopWindowManager();
     void click(const QPoint &p, int button = 1);
     void setMonitor(const Monitor &m, const QString &output);
     void startCompositor();
     void stopCompositor();
+    // Presses at `from`, moves to `to` in steps and lets go there; then moves on
+    // beyond it, as a hand does after a drag. `corner` tells where the dragged
+    // window is.
+    void drag(const QPoint &from, const QPoint &to, const std::function<QPoint()> &corner);
+    QPoint panelCorner() const;
+    QPoint informationCorner() const;
 
     // what X shows
     QList<XTopLevel> programWindows() const;
     std::optional<XTopLevel> panel() const;
+    std::optional<XTopLevel> informationWindow() const;
+    // Pixels of a window's four corners, radius by radius, that are black.
+    QString blackCorners(const QRect &window, int radius) const;
+    bool showsBeneathAtCorners(const QRect &window) const;
     QList<XTopLevel> overlays() const;
     QString overlayGeometries() const;
     QString windowReport() const;
@@ -261,6 +311,7 @@ private:
     bool horizontalLineAt(int x, int y, int tolerance = 2) const;
     QString around(int x, int y, int dx, int dy) const;
     bool probeShowsAt(const QPoint &p) const;
+    bool showsColourAt(const QPoint &p, const QColor &colour) const;
     void verifyProbeShows(const QList<QPoint> &points, const char *where);
     bool inputShapeContains(const QPoint &p) const;
     // Which of the candidate texts the label box with its top-left corner at
@@ -275,6 +326,9 @@ private:
     bool programAbove(quint32 window) const;
     // The program's windows that the window manager lists: id by title.
     QMap<QString, quint32> managedWindows();
+    QPoint infoButton() const;
+    void closeInformationWindow();
+    void verifyPanelStays(const QRect &where);
 
     // probe
     bool probeGot(const QPoint &p, int qtButton) const;
@@ -288,6 +342,7 @@ private:
     QProcess m_compositor;
     QProcess m_windowManager;     // Openbox, while a slot needs one
     bool m_compositedRun = false; // under a compositing manager from the start
+    bool m_windowManaged = false; // under a window manager from the start
     QStringList m_probeLines;
     quint32 m_probeWindow = 0;
     QString m_artifacts;
@@ -348,23 +403,33 @@ void tst_E2E::startCompositor()
 
 // Openbox, unless a window manager runs already; it takes the program's windows
 // into its frames at once.
-void tst_E2E::startWindowManager()
+void tst_E2E::startWindowManager(const QString &program)
 {
     if (m_x.windowManagerRunning())
         return;
     m_windowManager.setProcessChannelMode(QProcess::MergedChannels);
-    m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    m_windowManager.start(program, {QStringLiteral("--sm-disable")});
     QVERIFY2(m_windowManager.waitForStarted(kStartTimeoutMs),
              qPrintable(m_windowManager.errorString()));
-    QTRY_VERIFY2_WITH_TIMEOUT(m_x.windowManagerRunning(),
-                              "openbox did not take the window manager selection", kStartTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        m_x.windowManagerRunning(),
+        qPrintable(program + QStringLiteral(" did not take the window manager selection")),
+        kStartTimeoutMs);
+    // Started under a running program, it frames the program's windows and may
+    // stack them beneath the probe, which is out of its hands: back it goes.
+    if (m_program.state() == QProcess::Running) {
+        QTRY_VERIFY_WITH_TIMEOUT(managedWindows().contains(QStringLiteral("ZRN Calipers")),
+                                 kStartTimeoutMs);
+        m_x.lower(m_probeWindow);
+    }
 }
 
 // Ends the window manager this test started; the program's windows are the root's
 // children again.
 void tst_E2E::stopWindowManager()
 {
-    if (m_windowManager.state() == QProcess::NotRunning)
+    // One that runs from the start stays to the end.
+    if (m_windowManaged || m_windowManager.state() == QProcess::NotRunning)
         return;
     m_windowManager.terminate();
     QVERIFY(m_windowManager.waitForFinished(kTimeoutMs));
@@ -385,6 +450,58 @@ QMap<QString, quint32> tst_E2E::managedWindows()
         out.insert(fields.mid(4).join(QLatin1Char(' ')), fields[0].toUInt(nullptr, 16));
     }
     return out;
+}
+
+void tst_E2E::drag(const QPoint &from, const QPoint &to, const std::function<QPoint()> &corner)
+{
+    // The press, and a first step towards the end; the window has to have
+    // followed that step before the rest comes, as a hand takes its time
+    // there. (A window manager may hold the pointer back while it looks at a
+    // press, and take later moves before the release meanwhile.)
+    const QPoint start = corner();
+    const QPoint towards((to.x() > from.x()) - (to.x() < from.x()),
+                         (to.y() > from.y()) - (to.y() < from.y()));
+    const QPoint first = from + towards * 4;
+    xdotool({QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y()),
+             QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
+             QString::number(first.x()), QString::number(first.y())});
+    QTRY_VERIFY2_WITH_TIMEOUT(corner() != start,
+                              qPrintable(QStringLiteral("expected the window at %1,%2 to follow "
+                                                        "the pointer from %3,%4 to %5,%6")
+                                             .arg(start.x())
+                                             .arg(start.y())
+                                             .arg(from.x())
+                                             .arg(from.y())
+                                             .arg(first.x())
+                                             .arg(first.y())),
+                              kTimeoutMs);
+    QStringList args;
+    constexpr int kSteps = 8;
+    for (int i = 1; i <= kSteps; ++i) {
+        const QPoint p = first + (to - first) * i / kSteps;
+        args << QStringLiteral("mousemove") << QString::number(p.x()) << QString::number(p.y());
+    }
+    args << QStringLiteral("mouseup") << QStringLiteral("1");
+    for (const QPoint &beyond : {to + QPoint(120, 90), to + QPoint(240, -60)})
+        args << QStringLiteral("mousemove") << QString::number(beyond.x())
+             << QString::number(beyond.y());
+    xdotool(args);
+}
+
+QPoint tst_E2E::panelCorner() const
+{
+    return panel().value_or(XTopLevel()).geometry.topLeft();
+}
+
+QPoint tst_E2E::informationCorner() const
+{
+    return informationWindow().value_or(XTopLevel()).geometry.topLeft();
+}
+
+bool tst_E2E::showsColourAt(const QPoint &p, const QColor &colour) const
+{
+    const QImage px = m_x.grab(QRect(p, QSize(1, 1)));
+    return !px.isNull() && near(px.pixel(0, 0), colour);
 }
 
 void tst_E2E::stopCompositor()
@@ -415,6 +532,39 @@ std::optional<XTopLevel> tst_E2E::panel() const
             return w;
     }
     return std::nullopt;
+}
+
+std::optional<XTopLevel> tst_E2E::informationWindow() const
+{
+    for (const XTopLevel &w : programWindows())
+        if (w.title == QStringLiteral("About ZRN Calipers"))
+            return w;
+    return std::nullopt;
+}
+
+QString tst_E2E::blackCorners(const QRect &window, int radius) const
+{
+    QStringList out;
+    const QImage image = m_x.grab(window);
+    if (image.size() != window.size())
+        return QStringLiteral("(window not on the screen: %1)").arg(rectText(window));
+    for (const QPoint &corner :
+         {QPoint(0, 0), QPoint(window.width() - radius, 0), QPoint(0, window.height() - radius),
+          QPoint(window.width() - radius, window.height() - radius)})
+        for (int y = corner.y(); y < corner.y() + radius; ++y)
+            for (int x = corner.x(); x < corner.x() + radius; ++x)
+                if (isBlackish(image.pixel(x, y)))
+                    out << QStringLiteral("%1,%2 %3")
+                               .arg(window.x() + x)
+                               .arg(window.y() + y)
+                               .arg(QColor(image.pixel(x, y)).name());
+    return out.join(QLatin1Char(' '));
+}
+
+bool tst_E2E::showsBeneathAtCorners(const QRect &w) const
+{
+    return probeShowsAt(w.topLeft()) && probeShowsAt(w.topRight()) && probeShowsAt(w.bottomLeft())
+           && probeShowsAt(w.bottomRight());
 }
 
 QList<XTopLevel> tst_E2E::overlays() const
@@ -603,6 +753,54 @@ QPoint tst_E2E::paletteButton(PaletteButton button) const
     return QPoint(g.x() + g.width() / 2, y);
 }
 
+QPoint tst_E2E::infoButton() const
+{
+    const auto p = panel();
+    if (!p)
+        return {};
+    const QRect g = p->geometry;
+    const double s = panelScale(g);
+    return QPoint(g.x() + g.width() - qRound(kMinimiseFromRight * s), g.y() + qRound(kInfoY * s));
+}
+
+void tst_E2E::closeInformationWindow()
+{
+    const auto info = informationWindow();
+    if (!info)
+        return;
+    click(QPoint(info->geometry.right() - 19, info->geometry.y() + kInfoTitleHeight / 2));
+    QTRY_VERIFY2_WITH_TIMEOUT(!informationWindow().has_value(),
+                              "expected the information window to close", kTimeoutMs);
+}
+
+// The panel is still where it was once the program has taken every pointer
+// move so far: the pointer goes onto the first palette button, which shows its
+// hover fill once the program has seen it there.
+void tst_E2E::verifyPanelStays(const QRect &where)
+{
+    // Between the button's text and its information mark, or left of its text
+    // where the panel reaches beyond the screen's right edge.
+    const double s = panelScale(where);
+    const int y = paletteButton(AddCaliper).y();
+    const QPoint onButton(where.x() + qRound(110 * s), y);
+    QPoint fill(where.x() + qRound(145 * s), y);
+    if (!m_x.rootGeometry().contains(fill))
+        fill.setX(where.x() + qRound((kPanePadding + 15) * s));
+    xdotool({QStringLiteral("mousemove"), QString::number(onButton.x()),
+             QString::number(onButton.y())});
+    QTRY_VERIFY2_WITH_TIMEOUT(showsColourAt(fill, kPaletteButtonHover),
+                              qPrintable(QStringLiteral("expected the hovered button's fill at "
+                                                        "%1,%2, saw [%3]; windows: %4")
+                                             .arg(fill.x())
+                                             .arg(fill.y())
+                                             .arg(around(fill.x(), fill.y(), 1, 1))
+                                             .arg(windowReport())),
+                              kTimeoutMs);
+    QCOMPARE(rectText(panel().value_or(XTopLevel()).geometry), rectText(where));
+    // Off the panel again: the overlays beneath show nothing there.
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("900")});
+}
+
 QPoint tst_E2E::closeButton() const
 {
     const auto p = panel();
@@ -673,10 +871,16 @@ void tst_E2E::initTestCase()
     QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("xcompmgr")).isEmpty(),
              "xcompmgr is not installed");
     QVERIFY2(!m_x.compositingManagerRunning(), "a compositing manager runs already");
+    QVERIFY2(m_x.selectionOwner("WM_S0") == 0, "a window manager runs already");
     m_compositedRun = !qEnvironmentVariableIsEmpty("ZRN_E2E_COMPOSITOR");
+    const QString windowManager = qEnvironmentVariable("ZRN_E2E_WM");
+    if (!windowManager.isEmpty())
+        QVERIFY2(!QStandardPaths::findExecutable(windowManager).isEmpty(),
+                 qPrintable(windowManager + QStringLiteral(" is not installed")));
 
     m_artifacts = QStringLiteral(ZRN_E2E_ARTIFACTS)
                   + (m_compositedRun ? QStringLiteral("/composited") : QStringLiteral("/bare"))
+                  + (windowManager.isEmpty() ? QString() : QLatin1Char('-') + windowManager)
                   + (qEnvironmentVariable("ZRN_E2E_RENDERER") == QStringLiteral("opengl")
                          ? QStringLiteral("-opengl")
                          : QString());
@@ -714,6 +918,13 @@ void tst_E2E::initTestCase()
              qPrintable(m_probeLines.first()));
     // "ready <window id>"
     m_probeWindow = m_probeLines.first().section(QLatin1Char(' '), 1, 1).toUInt();
+    // A window manager stacks what it manages beneath a window of its own; the
+    // probe, out of its hands, goes beneath them all.
+    if (!windowManager.isEmpty()) {
+        startWindowManager(windowManager);
+        m_windowManaged = true;
+        m_x.lower(m_probeWindow);
+    }
 
     env.insert(QStringLiteral("QT_SCREEN_SCALE_FACTORS"), QStringLiteral("A=1;B=2"));
     // Qt Quick's software renderer, or OpenGL named as a machine with a
@@ -798,6 +1009,117 @@ void tst_E2E::overlaysCoverDisplaysAndPanelIsPlaced()
             indexOf(o.id) < panelIndex,
             qPrintable(QStringLiteral("expected the panel above overlay 0x%1; ").arg(o.id, 0, 16)
                        + windowReport()));
+}
+
+// Without a compositing manager a transparent pixel shows black. The panel's and
+// the information window's rounded corners show what lies beneath them instead,
+// and no pixel of a corner is black.
+void tst_E2E::roundedCornersShowWhatLiesBeneath()
+{
+    const auto p = panel();
+    QVERIFY(p);
+    const QRect g = p->geometry;
+    QTRY_VERIFY2_WITH_TIMEOUT(showsBeneathAtCorners(g) && blackCorners(g, kFrameRadius).isEmpty(),
+                              qPrintable(QStringLiteral("expected the window beneath at the "
+                                                        "panel's corners %1, black at [%2]")
+                                             .arg(rectText(g), blackCorners(g, kFrameRadius))),
+                              kTimeoutMs);
+    click(infoButton());
+    QTRY_VERIFY2_WITH_TIMEOUT(informationWindow().has_value(), qPrintable(windowReport()),
+                              kTimeoutMs);
+    const QRect info = informationWindow()->geometry;
+    QTRY_VERIFY2_WITH_TIMEOUT(showsBeneathAtCorners(info)
+                                  && blackCorners(info, kInfoRadius).isEmpty(),
+                              qPrintable(QStringLiteral("expected the window beneath at the "
+                                                        "information window's corners %1, black "
+                                                        "at [%2]")
+                                             .arg(rectText(info), blackCorners(info, kInfoRadius))),
+                              kTimeoutMs);
+    closeInformationWindow();
+}
+
+void tst_E2E::headerDragMovesThePanel_data()
+{
+    QTest::addColumn<QPoint>("to");       // where the pointer lets go
+    QTest::addColumn<QPoint>("expected"); // the panel's corner then
+    QTest::addColumn<int>("scale");       // of the display it is on then
+
+    // The drag takes the header 60, 20 logical pixels into the panel; each row
+    // starts where the one before left it, the first at 545, 345. Beyond the
+    // displays the panel stops with 58 logical pixels out (its header's
+    // height), above them with its top on them.
+    QTest::newRow("right and down") << QPoint(755, 445) << QPoint(695, 425) << 1;
+    QTest::newRow("back") << QPoint(605, 365) << QPoint(545, 345) << 1;
+    QTest::newRow("out at the left") << QPoint(0, 365) << QPoint(-58, 345) << 1;
+    QTest::newRow("above the top") << QPoint(605, 0) << QPoint(545, 0) << 1;
+    QTest::newRow("below the bottom") << QPoint(605, 1079) << QPoint(545, 1080 - 390 + 58) << 1;
+    // At scale 2 the grab point lies 120, 40 pixels into the panel, whose
+    // corner lies on even pixels from the display's.
+    QTest::newRow("onto the scaled display") << QPoint(2300, 366) << QPoint(2180, 326) << 2;
+    QTest::newRow("out at its right") << QPoint(3199, 366) << QPoint(3200 - 380 + 116, 326) << 2;
+    QTest::newRow("back from the scaled display") << QPoint(605, 365) << QPoint(545, 345) << 1;
+}
+
+// The panel follows a drag of its header by the drag's distance, on every
+// desktop, and stays where the release left it.
+void tst_E2E::headerDragMovesThePanel()
+{
+    QFETCH(QPoint, to);
+    QFETCH(QPoint, expected);
+    QFETCH(int, scale);
+    const auto before = panel();
+    QVERIFY(before);
+    const QPoint from = before->geometry.topLeft()
+                        + (QPointF(kHeaderGrab) * panelScale(before->geometry)).toPoint();
+    drag(from, to, [this] { return panelCorner(); });
+    if (QTest::currentTestFailed())
+        return;
+    const QRect moved(expected, QSize(kPanelWidth, kPanelHeight) * scale);
+    QTRY_COMPARE_WITH_TIMEOUT(rectText(panel().value_or(XTopLevel()).geometry), rectText(moved),
+                              kTimeoutMs);
+    verifyPanelStays(moved);
+}
+
+void tst_E2E::titleDragMovesTheInformationWindow_data()
+{
+    QTest::addColumn<QPoint>("distance");
+    // It opens to the right of the panel at 545, 345: at 747, 345, 430 x 590.
+    QTest::newRow("left and up") << QPoint(-400, -200);
+    QTest::newRow("right and down, out at the bottom") << QPoint(300, 150);
+}
+
+// The information window follows a drag of its title bar by the drag's
+// distance and stays where the release left it.
+void tst_E2E::titleDragMovesTheInformationWindow()
+{
+    QFETCH(QPoint, distance);
+    click(infoButton());
+    QTRY_VERIFY2_WITH_TIMEOUT(informationWindow().has_value(), qPrintable(windowReport()),
+                              kTimeoutMs);
+    const QRect opened = informationWindow()->geometry;
+    const QPoint from = opened.topLeft() + kInfoGrab;
+    drag(from, from + distance, [this] { return informationCorner(); });
+    if (QTest::currentTestFailed())
+        return;
+    const QRect moved = opened.translated(distance);
+    QTRY_COMPARE_WITH_TIMEOUT(rectText(informationWindow().value_or(XTopLevel()).geometry),
+                              rectText(moved), kTimeoutMs);
+    // Once the program has seen the pointer on the close button (its hover
+    // fill), it has seen every move before: the window stayed.
+    const QPoint close(moved.right() - 19, moved.y() + kInfoTitleHeight / 2);
+    xdotool({QStringLiteral("mousemove"), QString::number(close.x()), QString::number(close.y())});
+    // Left of its focus ring, which it shows after the click that opened it.
+    const QPoint fill(moved.right() - 35, moved.y() + kInfoTitleHeight / 2);
+    QTRY_VERIFY2_WITH_TIMEOUT(showsColourAt(fill, kInfoCloseHover),
+                              qPrintable(QStringLiteral("expected the close button's hover fill "
+                                                        "at %1,%2, saw [%3]; windows: %4")
+                                             .arg(fill.x())
+                                             .arg(fill.y())
+                                             .arg(around(fill.x(), fill.y(), 1, 1))
+                                             .arg(windowReport())),
+                              kTimeoutMs);
+    QCOMPARE(rectText(informationWindow().value_or(XTopLevel()).geometry), rectText(moved));
+    closeInformationWindow();
 }
 
 void tst_E2E::emptyOverlayPassesClicks()
@@ -1320,6 +1642,57 @@ void tst_E2E::scaledDisplayTakesMouseWhereDrawn()
                               kTimeoutMs);
 }
 
+// The monitor under the panel is unplugged: the panel comes whole onto the one
+// that is left, at its size there, as near as it can to where it was.
+void tst_E2E::panelMovesOntoARemainingDisplay()
+{
+    // Onto the scaled display first, by its header.
+    const auto before = panel();
+    QVERIFY(before);
+    // Its logical size, which grows with what the panel shows (a selected
+    // Standard caliper's interval count).
+    const QSize size = (QSizeF(before->geometry.size()) / panelScale(before->geometry)).toSize();
+    // High enough on B that the panel fits there whatever it shows.
+    const QPoint pointer(2300, 200);
+    drag(before->geometry.topLeft()
+             + (QPointF(kHeaderGrab) * panelScale(before->geometry)).toPoint(),
+         pointer, [this] { return panelCorner(); });
+    if (QTest::currentTestFailed())
+        return;
+    const QRect onB(pointer - kHeaderGrab * kMonitorB.scale, size * kMonitorB.scale);
+    QTRY_COMPARE_WITH_TIMEOUT(rectText(panel().value_or(XTopLevel()).geometry), rectText(onB),
+                              kTimeoutMs);
+
+    QVERIFY(run(QStringLiteral("xrandr"),
+                {QStringLiteral("--delmonitor"), QString::fromLatin1(kMonitorB.name)}));
+    m_secondMonitor = false;
+    QTRY_COMPARE_WITH_TIMEOUT(overlayGeometries(), rectText(kMonitorA.physical), kTimeoutMs);
+    // A window manager may put it elsewhere on the display; without one it
+    // goes to the nearest place there.
+    const auto wholeOnA = [this, size] {
+        const QRect g = panel().value_or(XTopLevel()).geometry;
+        return kMonitorA.physical.contains(g) && g.size() == size;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(wholeOnA(), qPrintable(windowReport()), kTimeoutMs);
+    QRect onA = panel()->geometry;
+    if (!m_windowManaged)
+        QCOMPARE(rectText(onA), rectText(QRect(kMonitorA.physical.right() + 1 - size.width(),
+                                               onB.y(), size.width(), size.height())));
+    // Drawn at that size: its corners show what lies beneath, and it takes the
+    // pointer where its buttons are drawn.
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        showsBeneathAtCorners(onA) && blackCorners(onA, kFrameRadius).isEmpty(),
+        qPrintable(QStringLiteral("expected the panel's corners at %1").arg(rectText(onA))),
+        kTimeoutMs);
+    verifyPanelStays(onA);
+
+    setMonitor(kMonitorB, QStringLiteral("none"));
+    m_secondMonitor = true;
+    QTRY_COMPARE_WITH_TIMEOUT(
+        overlayGeometries(),
+        rectText(kMonitorA.physical) + QLatin1Char(' ') + rectText(kMonitorB.physical), kTimeoutMs);
+}
+
 void tst_E2E::hotPlugRebuildsOverlaysAndKeepsCalipers()
 {
     const double W = kMonitorA.logicalWidth(), H = kMonitorA.logicalHeight();
@@ -1471,31 +1844,37 @@ void tst_E2E::coveredOverlaysComeBackOnTop()
     if (m_x.windowManagerRunning())
         QSKIP("a window manager keeps the overlays on top here");
     const quint32 focus = m_x.inputFocus();
+    // Another program's ordinary window (a menu or tooltip, override-redirect,
+    // is left alone).
     QProcess other;
-    quint32 covering = probeWindow();
+    other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    other.start(QStringLiteral(ZRN_PROBE),
+                {QStringLiteral("--rect"), QStringLiteral("200,200,600,400"),
+                 QStringLiteral("--colour"), QStringLiteral("a03c3c"),
+                 QStringLiteral("--managed")});
+    QTRY_VERIFY_WITH_TIMEOUT(other.canReadLine(), kStartTimeoutMs);
+    const quint32 covering
+        = QString::fromUtf8(other.readLine()).section(QLatin1Char(' '), 1, 1).toUInt();
     QVERIFY(covering != 0);
-    if (newWindow) {
-        other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        other.start(QStringLiteral(ZRN_PROBE),
-                    {QStringLiteral("--rect"), QStringLiteral("200,200,600,400"),
-                     QStringLiteral("--colour"), QStringLiteral("a03c3c")});
-        QTRY_VERIFY_WITH_TIMEOUT(other.canReadLine(), kStartTimeoutMs);
-        covering = QString::fromUtf8(other.readLine()).section(QLatin1Char(' '), 1, 1).toUInt();
-        QVERIFY(covering != 0);
-    } else {
+    const auto programAboveIt = [&] {
+        QTRY_VERIFY2_WITH_TIMEOUT(programAbove(covering),
+                                  qPrintable(QStringLiteral("expected every window of the program "
+                                                            "above 0x%1; ")
+                                                 .arg(covering, 0, 16)
+                                             + windowReport()),
+                                  kTimeoutMs);
+    };
+    if (!newWindow) {
+        // Once beneath, raised over them.
+        programAboveIt();
+        if (QTest::currentTestFailed())
+            return;
         xdotool({QStringLiteral("windowraise"), QString::number(covering)});
     }
-    QTRY_VERIFY2_WITH_TIMEOUT(programAbove(covering),
-                              qPrintable(QStringLiteral("expected every window of the program "
-                                                        "above 0x%1; ")
-                                             .arg(covering, 0, 16)
-                                         + windowReport()),
-                              kTimeoutMs);
+    programAboveIt();
     QCOMPARE(m_x.inputFocus(), focus);
-    if (newWindow) {
-        other.kill();
-        other.waitForFinished(kTimeoutMs);
-    }
+    other.kill();
+    other.waitForFinished(kTimeoutMs);
 }
 
 void tst_E2E::lostOverlayIsMadeAgain_data()

@@ -91,7 +91,8 @@ QList<XTopLevel> XDisplay::topLevels() const
     const xcb_window_t *children = xcb_query_tree_children(tree.get());
     const int count = xcb_query_tree_children_length(tree.get());
     for (int i = 0; i < count; ++i) {
-        if (const std::optional<XTopLevel> w = window(children[i]))
+        // Under a window manager the program's window is a child of its frame.
+        if (const std::optional<XTopLevel> w = window(clientOf(children[i])))
             result << *w; // else gone meanwhile
     }
     return result;
@@ -164,20 +165,63 @@ void XDisplay::lower(quint32 window) const
     free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
 }
 
+quint32 XDisplay::clientOf(quint32 topLevel) const
+{
+    const quint32 stateAtom = atom("WM_STATE");
+    const auto hasState = [this, stateAtom](xcb_window_t w) {
+        auto state = reply(xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, w, stateAtom, XCB_ATOM_ANY, 0, 0),
+            nullptr));
+        return state && state->type != XCB_NONE;
+    };
+    if (hasState(topLevel))
+        return topLevel;
+    // A frame holds its client a level or two down (Openbox: frame, then client).
+    QList<xcb_window_t> level{topLevel};
+    for (int depth = 0; depth < 3 && !level.isEmpty(); ++depth) {
+        QList<xcb_window_t> next;
+        for (xcb_window_t w : level) {
+            auto tree = reply(
+                xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, w), nullptr));
+            if (!tree)
+                continue;
+            const xcb_window_t *children = xcb_query_tree_children(tree.get());
+            for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+                if (hasState(children[i]))
+                    return children[i];
+                next << children[i];
+            }
+        }
+        level = next;
+    }
+    return topLevel;
+}
+
+QRect XDisplay::rootRect(quint32 window) const
+{
+    auto geo = reply(
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
+    auto origin = reply(xcb_translate_coordinates_reply(
+        m_connection, xcb_translate_coordinates(m_connection, window, m_root, 0, 0), nullptr));
+    if (!geo || !origin)
+        return {};
+    return QRect(origin->dst_x, origin->dst_y, geo->width, geo->height);
+}
+
 QList<QRect> XDisplay::shape(quint32 window, int kind) const
 {
     QList<QRect> result;
-    auto geo = reply(
-        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
+    const QRect placed = rootRect(window);
     auto r = reply(xcb_shape_get_rectangles_reply(
         m_connection, xcb_shape_get_rectangles(m_connection, window, xcb_shape_kind_t(kind)),
         nullptr));
-    if (!geo || !r)
+    if (placed.isNull() || !r)
         return result;
     const xcb_rectangle_t *rects = xcb_shape_get_rectangles_rectangles(r.get());
     const int n = xcb_shape_get_rectangles_rectangles_length(r.get());
     for (int i = 0; i < n; ++i)
-        result << QRect(geo->x + rects[i].x, geo->y + rects[i].y, rects[i].width, rects[i].height);
+        result << QRect(placed.x() + rects[i].x, placed.y() + rects[i].y, rects[i].width,
+                        rects[i].height);
     return result;
 }
 

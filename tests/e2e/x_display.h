@@ -1,7 +1,9 @@
 #pragma once
 // What the X server shows, read back without going through Qt: the top-level
 // windows with their geometry, owner and type, their XShape input and bounding
-// shapes, and the pixels of the root window.
+// shapes, and the pixels of the root window. Under a window manager a top-level
+// window is the client in a frame (the window that carries WM_STATE), in the
+// stacking place of its frame.
 
 #include <QByteArray>
 #include <QHash>
@@ -16,7 +18,7 @@ struct xcb_connection_t;
 
 struct XTopLevel
 {
-    quint32 id = 0;
+    quint32 id = 0; // the client window, framed or not
     QRect geometry; // root (physical) pixels
     bool mapped = false;
     qint64 pid = 0;     // _NET_WM_PID, 0 when absent
@@ -36,7 +38,8 @@ public:
     bool isOpen() const { return m_connection != nullptr; }
     QRect rootGeometry() const;
 
-    // Children of the root window, bottom of the stack first.
+    // Children of the root window, bottom of the stack first; under a window
+    // manager, the client each frame holds.
     QList<XTopLevel> topLevels() const;
     // One window, also one inside a window manager's frame; none when it is gone.
     std::optional<XTopLevel> window(quint32 id) const;
@@ -66,6 +69,8 @@ private:
     quint32 atom(const char *name) const;
     QString atomName(quint32 atom) const;
     QList<QRect> shape(quint32 window, int kind) const;
+    quint32 clientOf(quint32 topLevel) const;
+    QRect rootRect(quint32 window) const;
 
     mutable QHash<QByteArray, quint32> m_atoms;
     mutable QHash<quint32, QString> m_atomNames;

@@ -1048,4 +1048,39 @@ TestCase {
         compare(overlayController.selectedId, 0)
         overlayController.clear()
     }
+
+    // The emulated displays as the test starts them, and changed.
+    readonly property var leftScreen: ({ name: "Left", x: 0, y: 0, width: 1920, height: 1080 })
+    readonly property var rightScreen: ({ name: "Right", x: 1920, y: 0, width: 1280, height: 1024 })
+
+    // A display goes, or gets smaller, under the panel: the panel comes whole
+    // onto the nearest display that is left, at its size; on a display that
+    // stays, it stays (with its header's height out at most).
+    function test_panelStaysOnTheDisplaysThatAreLeft_data() {
+        const shortRight = { name: "Right", x: 1920, y: 0, width: 1280, height: 512 }
+        return [
+            { tag: "the right display goes", x: 2500, y: 300, screens: [leftScreen], expected: Qt.point(1730, 300) },
+            { tag: "it goes under the panel's middle", x: 1900, y: 300, screens: [leftScreen], expected: Qt.point(1730, 300) },
+            { tag: "it goes beside the panel's middle", x: 1800, y: 300, screens: [leftScreen], expected: Qt.point(1788, 300) },
+            { tag: "the left display goes", x: 300, y: 800, screens: [rightScreen], expected: Qt.point(1920, 1024 - 390) },
+            { tag: "the right display gets shorter", x: 2500, y: 700, screens: [leftScreen, shortRight], expected: Qt.point(2500, 512 - 390) },
+            { tag: "the other display goes", x: 300, y: 300, screens: [leftScreen], expected: Qt.point(300, 300) },
+        ]
+    }
+
+    function test_panelStaysOnTheDisplaysThatAreLeft(data) {
+        createPanel([leftDisplay, rightDisplay])
+        panel.x = data.x
+        panel.y = data.y
+        tryCompare(panel, "x", data.x)
+        try {
+            verify(testSupport.setScreens(data.screens))
+            tryVerify(() => panel.x === data.expected.x && panel.y === data.expected.y,
+                      5000, "panel at " + panel.x + "," + panel.y + ", expected " + data.expected)
+            compare(panel.width, 190)
+            compare(panel.height, 390)
+        } finally {
+            verify(testSupport.setScreens([leftScreen, rightScreen]))
+        }
+    }
 }

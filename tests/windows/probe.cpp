@@ -12,6 +12,9 @@
 //   probe close EXE TITLE     sends WM_CLOSE, as the system does, to the visible
 //                             top-level windows of EXE titled TITLE, and prints
 //                             "closed <count>" once each has handled it
+//   probe moving EXE          prints "moving yes" while a thread of the running
+//                             processes named EXE runs the system's move (or size)
+//                             loop, else "moving no"
 // Every line goes to standard output at once, so the test reads it as it comes.
 
 #ifndef NOMINMAX
@@ -207,6 +210,34 @@ int closeWindows(const char *exe, const char *title)
     return 0;
 }
 
+int printMoving(const char *exe)
+{
+    const std::vector<DWORD> processes = processesNamed(wide(exe));
+    if (processes.empty()) {
+        line("no process %s", exe);
+        return 2;
+    }
+    bool moving = false;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 2;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        bool ours = false;
+        for (DWORD id : processes)
+            ours = ours || id == entry.th32OwnerProcessID;
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (ours && GetGUIThreadInfo(entry.th32ThreadID, &info)
+            && (info.flags & GUI_INMOVESIZE) != 0)
+            moving = true;
+    }
+    CloseHandle(snapshot);
+    line("moving %s", moving ? "yes" : "no");
+    return 0;
+}
+
 int printVersion(const char *file)
 {
     const std::wstring path = wide(file);
@@ -259,7 +290,9 @@ int main(int argc, char **argv)
         return printVersion(argv[2]);
     if (command == "close" && argc == 4)
         return closeWindows(argv[2], argv[3]);
-    std::fprintf(stderr,
-                 "usage: probe window X Y W H | windows EXE | version FILE | close EXE TITLE\n");
+    if (command == "moving" && argc == 3)
+        return printMoving(argv[2]);
+    std::fprintf(stderr, "usage: probe window X Y W H | windows EXE | version FILE | close EXE "
+                         "TITLE | moving EXE\n");
     return 64;
 }

@@ -215,6 +215,30 @@ check "a second start ends with exit code 0 (saw $code)" test "$code" = 0
 check "still one panel" test "$(list_windows | grep -c ' ZRN Calipers$')" = 1
 check "still one overlay" test "$(overlays | wc -l)" = 1
 
+# A drag of the panel's header moves the panel by the drag's distance, here
+# through the system's own move, and the release ends it: the pointer goes on,
+# the panel stays, and a click on its "Add Caliper" where it now is makes the
+# third caliper (x 958 to 1058).
+panel_at() { [[ $(panel_line | cut -d' ' -f1,2) == "$1 $2" ]]; }
+system_move_is() { [[ $(wine "$probe" moving zrn-calipers.exe 2> /dev/null | tr -d '\r') == "moving $1" ]]; }
+read -r px py _ < <(panel_line)
+xdotool mousemove $((px + 60)) $((py + 20)) mousedown 1
+if wait_for 15 system_move_is yes; then
+    xdotool mousemove $((px + 100)) $((py + 40)) mousemove $((px + 210)) $((py + 100)) mouseup 1
+    wait_for 15 system_move_is no || fail "the system's move did not end with the release"
+    xdotool mousemove $((px + 400)) $((py + 300)) mousemove $((px + 500)) $((py + 200))
+    check "a header drag moves the panel to $((px + 150)),$((py + 80))" \
+        wait_for 15 panel_at $((px + 150)) $((py + 80))
+    xdotool mousemove $((px + 150 + 95)) $((py + 80 + 103)) click 1
+    check "after the release the panel stays: its button makes a caliper where it now is" \
+        pointer_to 958 300 no
+    check "and the panel is still at $((px + 150)),$((py + 80))" panel_at $((px + 150)) $((py + 80))
+else
+    fail "a press in the panel's header started no system move"
+    xdotool mouseup 1
+fi
+import -window root "$artifacts/screen-moved.png" 2> /dev/null
+
 # Closing the panel with "×" ends the process with exit code 0.
 read -r px py _ < <(panel_line)
 xdotool mousemove $((px + 190 - 19)) $((py + 20)) click 1

@@ -12,6 +12,7 @@
 
 static_assert(zrn::overlay::win32::kGwlExStyle == GWL_EXSTYLE);
 static_assert(zrn::overlay::win32::kHitTestMessage == WM_NCHITTEST);
+static_assert(zrn::overlay::win32::kExitSizeMoveMessage == WM_EXITSIZEMOVE);
 static_assert(zrn::overlay::kExLayered == WS_EX_LAYERED);
 static_assert(zrn::overlay::kExTransparent == WS_EX_TRANSPARENT);
 static_assert(zrn::overlay::kExToolWindow == WS_EX_TOOLWINDOW);
@@ -55,6 +56,12 @@ ScreenPoint hitTestPosition(const void *message)
     const auto low = static_cast<std::uint16_t>(lParam & 0xFFFFu);
     const auto high = static_cast<std::uint16_t>((lParam >> 16) & 0xFFFFu);
     return {static_cast<std::int16_t>(low), static_cast<std::int16_t>(high)};
+}
+
+bool isMoveEnd(const void *message, WindowHandle hwnd)
+{
+    const auto *msg = static_cast<const MSG *>(message);
+    return msg && msg->message == WM_EXITSIZEMOVE && msg->hwnd == toHwnd(hwnd);
 }
 
 ScreenPoint screenToClient(WindowHandle hwnd, ScreenPoint screen)

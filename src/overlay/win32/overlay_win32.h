@@ -18,7 +18,8 @@ struct ScreenPoint
 inline constexpr int kGwlExStyle = -20; // GWL_EXSTYLE
 inline constexpr unsigned kApplyStyleFlags
     = 0x0037; // NOSIZE|NOMOVE|NOZORDER|NOACTIVATE|FRAMECHANGED
-inline constexpr unsigned kHitTestMessage = 0x0084; // WM_NCHITTEST
+inline constexpr unsigned kHitTestMessage = 0x0084;      // WM_NCHITTEST
+inline constexpr unsigned kExitSizeMoveMessage = 0x0232; // WM_EXITSIZEMOVE
 
 // GetWindowLongPtrW(hwnd, GWL_EXSTYLE).
 std::uint64_t readExtendedStyle(WindowHandle hwnd);
@@ -34,6 +35,9 @@ bool isHitTestQuery(const void *message);
 // a signed 16-bit value, since displays left of or above the primary one have
 // negative screen coordinates.
 ScreenPoint hitTestPosition(const void *message);
+// Whether a MSG to the window is WM_EXITSIZEMOVE: the system's interactive move
+// (or resize) of it has ended.
+bool isMoveEnd(const void *message, WindowHandle hwnd);
 // ScreenToClient: screen position to the window's client area, both in native pixels.
 ScreenPoint screenToClient(WindowHandle hwnd, ScreenPoint screen);
 // GetCursorPos: the pointer's screen position, native pixels.
