@@ -36,9 +36,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Qt Test waits twice as long again before it reports a failed QTRY.
-constexpr int kStartTimeoutMs = 10000;
-constexpr int kTimeoutMs = 5000;
+// Qt Test waits twice as long again before it reports a failed QTRY. Generous,
+// since the sanitizer build is several times slower: a QTRY ends as soon as
+// its condition holds.
+constexpr int kStartTimeoutMs = 15000;
+constexpr int kTimeoutMs = 10000;
 
 // A monitor of the test's X screen: its physical rectangle and Qt scale factor.
 struct Monitor
