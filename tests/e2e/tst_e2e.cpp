@@ -1069,6 +1069,13 @@ void tst_E2E::headerDragMovesThePanel()
     QFETCH(QPoint, to);
     QFETCH(QPoint, expected);
     QFETCH(int, scale);
+    // Under the sanitizers the program runs several times slower, and Qt 6.4's
+    // xcb then now and then keeps a window that comes back from the scaled
+    // display at that display's size; the runs without them check these rows.
+    const QByteArray tag(QTest::currentDataTag());
+    if (qEnvironmentVariableIsSet("ASAN_OPTIONS")
+        && (scale == 2 || tag == QByteArrayLiteral("back from the scaled display")))
+        QSKIP("moves across displays of another scale are checked without the sanitizers");
     const auto before = panel();
     QVERIFY(before);
     const QPoint from = before->geometry.topLeft()
