@@ -1071,11 +1071,11 @@ void tst_E2E::headerDragMovesThePanel()
     QFETCH(int, scale);
     // Under the sanitizers the program runs several times slower, and Qt 6.4's
     // xcb then now and then keeps a window that comes back from the scaled
-    // display at that display's size; the runs without them check these rows.
-    const QByteArray tag(QTest::currentDataTag());
-    if (qEnvironmentVariableIsSet("ASAN_OPTIONS")
-        && (scale == 2 || tag == QByteArrayLiteral("back from the scaled display")))
-        QSKIP("moves across displays of another scale are checked without the sanitizers");
+    // display at that display's size: the runs without them take the rows
+    // onto it. The row back then starts on this display, and ends where the
+    // slots after it expect the panel.
+    if (scale == 2 && qEnvironmentVariableIsSet("ASAN_OPTIONS"))
+        QSKIP("moves onto the scaled display are checked without the sanitizers");
     const auto before = panel();
     QVERIFY(before);
     const QPoint from = before->geometry.topLeft()
