@@ -105,6 +105,18 @@ bool endsSystemMove(QWindow &, const QByteArray &, const void *)
 }
 #endif
 
+#if !defined(ZRN_OVERLAY_X11)
+std::optional<QRect> systemGeometry(const QWindow &)
+{
+    return std::nullopt;
+}
+
+bool setSystemGeometry(const QWindow &, const QRect &)
+{
+    return false;
+}
+#endif
+
 std::unique_ptr<OverlayPlatform> createFallbackOverlayPlatform()
 {
     return std::make_unique<FallbackOverlayPlatform>();

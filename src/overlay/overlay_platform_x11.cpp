@@ -24,6 +24,7 @@
 
 #include "overlay_input_rules.h"
 #include "overlay_platform.h"
+#include "system_move.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -611,6 +612,42 @@ private:
 std::unique_ptr<OverlayPlatform> createX11OverlayPlatform(bool inputThroughStandIn)
 {
     return std::make_unique<X11OverlayPlatform>(inputThroughStandIn);
+}
+
+std::optional<QRect> systemGeometry(const QWindow &window)
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !window.handle())
+        return std::nullopt;
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    const auto geometry
+        = xcbReply(xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr));
+    if (!geometry)
+        return std::nullopt;
+    // Its place on the root, through a window manager's frame.
+    const auto onRoot = xcbReply(xcb_translate_coordinates_reply(
+        connection, xcb_translate_coordinates(connection, id, geometry->root, 0, 0), nullptr));
+    if (!onRoot)
+        return std::nullopt;
+    return QRect(onRoot->dst_x, onRoot->dst_y, geometry->width, geometry->height);
+}
+
+bool setSystemGeometry(const QWindow &window, const QRect &geometry)
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !window.handle() || geometry.isEmpty())
+        return false;
+    const std::uint32_t values[]
+        = {static_cast<std::uint32_t>(std::clamp(geometry.x(), -0x8000, 0x7FFF)),
+           static_cast<std::uint32_t>(std::clamp(geometry.y(), -0x8000, 0x7FFF)),
+           static_cast<std::uint32_t>(std::min(geometry.width(), 0xFFFF)),
+           static_cast<std::uint32_t>(std::min(geometry.height(), 0xFFFF))};
+    xcb_configure_window(connection, static_cast<xcb_window_t>(window.winId()),
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH
+                             | XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    xcb_flush(connection);
+    return true;
 }
 
 #endif // QT_CONFIG(xcb)

@@ -16,7 +16,7 @@ namespace {
 // How long a window has to keep still after a move before its place is
 // checked, and how often it is put back.
 constexpr int kSettleMs = 150;
-constexpr int kSettleTries = 3;
+constexpr int kSettleTries = 10;
 
 // Clamped to [low, high]; where the range is empty, low wins.
 int clampLowFirst(int value, int low, int high)
@@ -356,23 +356,36 @@ void WindowMoveArea::finish()
 // Qt on X11 tells a window's display from the notices of its earlier places
 // and sizes, which come after a move across displays of another scale; a
 // window that is put back to its logical size in the meantime (as the panel
-// is) can land a pixel off. Once the window has been still for a moment, it
-// goes back to where it was put.
+// is) can land a pixel off, or keep the other display's size for a while, and
+// Qt may believe it is where it was put. Once the window has been still for a
+// moment, it is checked where the windowing system has it, and put back.
 void WindowMoveArea::settle()
 {
     if (m_moving || !m_window || !m_placedOn || m_settleTries <= 0)
         return;
     const QList<DesktopDisplay> displays = desktopDisplays();
-    const DesktopDisplay *now = displayOf(displays, m_window->screen());
     const DesktopDisplay *wanted = displayOf(displays, m_placedOn);
-    if (!now || !wanted)
+    if (!wanted)
         return;
-    if (now->toNative(m_window->position()).toPoint() == m_placedAt) {
+    const QRect target = wanted->nativeWindow(m_placedAt, m_window->size());
+    const std::optional<QRect> actual = systemGeometry(*m_window);
+    QRect now;
+    if (actual) {
+        now = *actual;
+    } else if (const DesktopDisplay *d = displayOf(displays, m_window->screen())) {
+        now = d->nativeWindow(d->toNative(m_window->position()).toPoint(), m_window->size());
+    } else {
+        return;
+    }
+    if (now == target) {
         m_settleTries = 0;
         return;
     }
     --m_settleTries;
-    m_window->setPosition(wanted->toLogical(m_placedAt));
+    if (!actual || !setSystemGeometry(*m_window, target))
+        m_window->setPosition(wanted->toLogical(m_placedAt));
+    // Where Qt saw nothing to do, no change of the window starts the next look.
+    m_settle.start();
 }
 
 void WindowMoveArea::setMoving(bool value)
