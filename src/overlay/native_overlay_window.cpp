@@ -118,11 +118,11 @@ bool NativeOverlayWindow::showsDrawnShapeOnly() const
     return m_platform->showsDrawnShapeOnly();
 }
 
-void NativeOverlayWindow::setDrawnShape(const QList<QRect> &nativeRects)
+void NativeOverlayWindow::setDrawnShape(const QRegion &native)
 {
     if (!m_platform->usesDrawnShape())
         return;
-    m_pendingDrawn = nativeRects;
+    m_pendingDrawn = native;
     m_pendingChanged = true;
     // The shape is applied after a frame: there must be one.
     update();
@@ -147,16 +147,16 @@ void NativeOverlayWindow::frameSwapped()
     // once where it renders itself.
     QMetaObject::invokeMethod(
         this,
-        [this, rects = m_frameDrawn, generation = m_frameGeneration] {
-            applyFrameShape(rects, generation);
+        [this, drawn = m_frameDrawn, generation = m_frameGeneration] {
+            applyFrameShape(drawn, generation);
         },
         Qt::AutoConnection);
 }
 
-void NativeOverlayWindow::applyFrameShape(const QList<QRect> &nativeRects, quint64 generation)
+void NativeOverlayWindow::applyFrameShape(const QRegion &native, quint64 generation)
 {
     if (m_platform->nativeWindowExists(*this))
-        m_platform->setDrawnShape(*this, nativeRects);
+        m_platform->setDrawnShape(*this, native);
     m_appliedGeneration = generation;
     emit drawnShapeApplied();
 }

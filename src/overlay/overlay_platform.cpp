@@ -34,7 +34,7 @@ bool OverlayPlatform::nativeWindowShown(const QWindow &window) const
     return window.isVisible() && !(window.windowStates() & Qt::WindowMinimized);
 }
 
-void OverlayPlatform::setDrawnShape(QWindow &, const QList<QRect> &) {}
+void OverlayPlatform::setDrawnShape(QWindow &, const QRegion &) {}
 
 bool OverlayPlatform::usesDrawnShape() const
 {

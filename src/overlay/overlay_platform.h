@@ -48,11 +48,10 @@ public:
     // An empty region removes the mask.
     virtual void setMask(QWindow &window, const QRegion &region) = 0;
 
-    // What is actually drawn, as possibly overlapping rectangles in native pixels.
-    // A system that shows transparent pixels opaque (X11 without a compositing
-    // manager) shows only their union instead of the mask, and nothing at all
-    // when there are none. By default ignored.
-    virtual void setDrawnShape(QWindow &window, const QList<QRect> &nativeRects);
+    // What is actually drawn, in native pixels. A system that shows transparent
+    // pixels opaque (X11 without a compositing manager) shows only that instead
+    // of the mask, and nothing at all where it is empty. By default ignored.
+    virtual void setDrawnShape(QWindow &window, const QRegion &native);
     // Whether setDrawnShape does anything here; where not, the window spares
     // itself the conversion at every drag move. By default not.
     virtual bool usesDrawnShape() const;

@@ -40,6 +40,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <vector>
@@ -83,6 +84,7 @@ bool hasShapeExtension(xcb_connection_t *connection)
 template <typename Rects> std::vector<xcb_rectangle_t> protocolRectangles(const Rects &nativeRects)
 {
     std::vector<xcb_rectangle_t> rectangles;
+    rectangles.reserve(std::size_t(std::distance(nativeRects.begin(), nativeRects.end())));
     for (const QRect &r : nativeRects) {
         xcb_rectangle_t native{};
         toProtocol({r.x(), r.x() + r.width()}, native.x, native.width);
@@ -90,22 +92,6 @@ template <typename Rects> std::vector<xcb_rectangle_t> protocolRectangles(const 
         rectangles.push_back(native);
     }
     return rectangles;
-}
-
-// The union of the rectangles, banded as the server keeps regions. The server
-// turns hundreds of unsorted, overlapping rectangles into its banded form far
-// more slowly (tens of milliseconds at 4K) than it takes them banded. Merged
-// pairwise, so that no union grows one rectangle at a time.
-QRegion banded(const QList<QRect> &rects)
-{
-    std::vector<QRegion> parts(rects.cbegin(), rects.cend());
-    while (parts.size() > 1) {
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < parts.size(); i += 2)
-            parts[kept++] = i + 1 < parts.size() ? parts[i].united(parts[i + 1]) : parts[i];
-        parts.resize(kept);
-    }
-    return parts.empty() ? QRegion() : parts.front();
 }
 
 // The glyph of the X cursor font closest to each cursor the overlay shows.
@@ -231,9 +217,9 @@ public:
     bool usesDrawnShape() const override { return true; }
     bool showsDrawnShapeOnly() const override { return m_applied == Shape::Drawn; }
 
-    void setDrawnShape(QWindow &window, const QList<QRect> &nativeRects) override
+    void setDrawnShape(QWindow &window, const QRegion &native) override
     {
-        m_drawn = nativeRects;
+        m_drawn = native;
         applyShape(window);
     }
 
@@ -451,10 +437,11 @@ private:
             window.setMask(m_visual);
             m_appliedMask = m_visual;
         } else {
-            // No rectangles: an empty bounding shape, nothing shown. Overlapping
-            // rectangles are fine: the server takes their union.
+            // No rectangles: an empty bounding shape, nothing shown. A region's
+            // rectangles come banded as the server keeps regions, which it takes
+            // far faster than unsorted ones.
             m_appliedDrawn = m_drawn;
-            const std::vector<xcb_rectangle_t> rectangles = protocolRectangles(banded(m_drawn));
+            const std::vector<xcb_rectangle_t> rectangles = protocolRectangles(m_drawn);
             xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
                                  XCB_CLIP_ORDERING_YX_BANDED, id, 0, 0,
                                  static_cast<std::uint32_t>(rectangles.size()), rectangles.data());
@@ -580,14 +567,14 @@ private:
     }
 
     std::uint64_t m_styles = 0;
-    QRegion m_visual;     // logical units
-    QList<QRect> m_drawn; // native pixels
+    QRegion m_visual; // logical units
+    QRegion m_drawn;  // native pixels
     std::vector<xcb_rectangle_t> m_input;
 
     xcb_window_t m_overlay = XCB_NONE; // the window the shapes were applied to
     Shape m_applied = Shape::Unset;
     QRegion m_appliedMask;
-    QList<QRect> m_appliedDrawn;
+    QRegion m_appliedDrawn;
     bool m_overlayShown = false;
 
     bool m_watchTried = false;

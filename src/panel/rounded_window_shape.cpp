@@ -117,9 +117,9 @@ void RoundedWindowShape::apply()
     const QRectF covered = mapRectToScene(boundingRect());
     const QPoint origin(qRound(covered.x() * ratio), qRound(covered.y() * ratio));
     const QSize size(qRound(covered.width() * ratio), qRound(covered.height() * ratio));
-    QList<QRect> shape = roundedRectangle(size, m_radius * ratio);
-    for (QRect &r : shape)
-        r.translate(origin);
+    QRegion shape;
+    for (const QRect &r : roundedRectangle(size, m_radius * ratio))
+        shape += r.translated(origin);
     // The drawn shape first: the mask alone would leave an empty shape meanwhile.
     m_platform->setDrawnShape(*m_window, shape);
     m_platform->setMask(*m_window, QRegion());

@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QQuickItem>
 #include <QRectF>
+#include <QRegion>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -57,6 +58,7 @@ public:
         zrn::scene::CaliperShape shape;
         QList<QRect> solid; // the lines drawn as rectangles; dashed ones are sprites
         std::vector<zrn::scene::Sprite> sprites; // dashed lines, handles, ring, label
+        QRegion drawn;                           // the pixels all of these cover, in the window
         quint64 version = 0;                     // changes whenever the drawing does
     };
 
@@ -148,6 +150,7 @@ private:
     // Regions from the stored geometry, to the window; the drawn shape too.
     void pushRegions();
     void pushDrawnShape();
+    static QRegion united(std::vector<QRegion> parts);
     void selectionChanged();
     void correctionChanged();
     void updateHover(QPointF position);
@@ -172,6 +175,10 @@ private:
     quint64 m_hoverId = 0;
     Part m_hoverPart = Part::None;
     std::optional<Drag> m_drag;
+    // The drawn shape of the calipers a drag leaves still, and the drawings it
+    // was united from: worked out once rather than at every move.
+    QRegion m_stillDrawn;
+    std::vector<quint64> m_stillVersions;
     Qt::CursorShape m_cursorShape = Qt::ArrowCursor;
     // Set during the synchronisation of a frame: drawings that went away are
     // still in it, waiting for the window's shape to leave them.

@@ -65,12 +65,10 @@ public:
     }
     bool usesDrawnShape() const override { return true; }
 
-    void setDrawnShape(QWindow &, const QList<QRect> &nativeRects) override
+    void setDrawnShape(QWindow &, const QRegion &native) override
     {
         m_log->ops << QStringLiteral("drawn");
-        m_log->lastDrawn = QRegion();
-        for (const QRect &r : nativeRects)
-            m_log->lastDrawn += r;
+        m_log->lastDrawn = native;
     }
     std::uint64_t readInputStyles(QWindow &) override
     {
@@ -248,8 +246,7 @@ private slots:
         TestWindow window(log);
         window.resize(200, 200);
         QSignalSpy applied(&window, &NativeOverlayWindow::drawnShapeApplied);
-        const QList<QRect> first{QRect(10, 20, 1, 50), QRect(12, 20, 8, 8)};
-        window.setDrawnShape(first);
+        window.setDrawnShape(QRegion(10, 20, 1, 50) + QRegion(12, 20, 8, 8));
         QVERIFY(!log->ops.contains(QStringLiteral("drawn")));
         window.show();
         QTRY_COMPARE(applied.count(), 1);
@@ -260,7 +257,7 @@ private slots:
         log->ops.clear();
         window.setVisualRegions({rect(0, 0, 9, 9)});
         QVERIFY(!log->ops.contains(QStringLiteral("drawn")));
-        window.setDrawnShape({});
+        window.setDrawnShape(QRegion());
         QTRY_COMPARE(applied.count(), 2);
         QCOMPARE(log->lastDrawn, QRegion());
         QCOMPARE(window.appliedShapeGeneration(), generation + 1);

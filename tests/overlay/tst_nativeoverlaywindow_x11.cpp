@@ -274,7 +274,7 @@ private slots:
         const qreal scale = expectedScale();
         auto window = makeWindow();
         window->setVisualRegions(records(visual));
-        window->setDrawnShape(drawn);
+        window->setDrawnShape(united(drawn));
         window->setInteractiveRegions(records(interactive));
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -289,7 +289,7 @@ private slots:
 
         // The drawn shape alone changes, as it does at every move of a drag.
         const QList<QRect> moved{QRect(40, 2, 1, 70)};
-        window->setDrawnShape(moved);
+        window->setDrawnShape(united(moved));
         QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), united(moved));
     }
 
@@ -303,7 +303,7 @@ private slots:
         const QList<QRect> drawn{QRect(30, 20, 1, 60), QRect(60, 40, 31, 16)};
         auto window = makeWindow();
         window->setVisualRegions(records(visual));
-        window->setDrawnShape(drawn);
+        window->setDrawnShape(united(drawn));
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), united(drawn));
@@ -315,7 +315,7 @@ private slots:
 
         // Nothing drawn, then a compositing manager: the window without calipers is
         // unshaped and transparent again.
-        window->setDrawnShape({});
+        window->setDrawnShape(QRegion());
         window->setVisualRegions({});
         QTRY_VERIFY(shape(*window, XCB_SHAPE_SK_BOUNDING).isEmpty());
         setCompositingManager(true);

@@ -15,25 +15,29 @@
 
 namespace {
 
-// Counts how often a window hands its regions to the system.
+// Counts how often a window hands its regions to the system, and keeps the
+// drawn shape it hands over last.
 class CountingPlatform final : public OverlayPlatform
 {
 public:
-    explicit CountingPlatform(int *masks) : m_masks(masks) {}
+    CountingPlatform(int *masks, QRegion *drawn) : m_masks(masks), m_drawn(drawn) {}
     void setMask(QWindow &, const QRegion &) override { ++*m_masks; }
+    bool usesDrawnShape() const override { return true; }
+    void setDrawnShape(QWindow &, const QRegion &native) override { *m_drawn = native; }
     std::uint64_t readInputStyles(QWindow &) override { return 0; }
     void writeInputStyles(QWindow &, std::uint64_t, const QRegion &) override {}
     void applyInputStyles(QWindow &) override {}
 
 private:
     int *m_masks;
+    QRegion *m_drawn;
 };
 
 // One overlay: a window over a display with its scene.
 struct Overlay
 {
     Overlay(OverlayController &controller, const QString &displayId, QScreen *screen)
-        : window(std::make_unique<CountingPlatform>(&masks))
+        : window(std::make_unique<CountingPlatform>(&masks, &drawn))
     {
         window.setScreen(screen);
         window.setGeometry(screen->geometry());
@@ -45,6 +49,7 @@ struct Overlay
     }
 
     int masks = 0;
+    QRegion drawn;
     NativeOverlayWindow window;
     CaliperScene scene;
 };
@@ -55,6 +60,20 @@ QList<quint64> versions(const CaliperScene &scene)
     for (const CaliperScene::Shown &shown : scene.shown())
         out.append(shown.version);
     return out;
+}
+
+// Every piece the scene draws now, united.
+QRegion drawnPieces(const CaliperScene &scene)
+{
+    QRegion drawn;
+    for (const CaliperScene::Shown &shown : scene.shown()) {
+        for (const QRect &r : shown.shape.lines)
+            drawn += r;
+        for (const zrn::scene::Sprite &sprite : shown.sprites)
+            for (const QRect &r : sprite.covered)
+                drawn += r;
+    }
+    return drawn;
 }
 
 void send(QWindow &window, QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
@@ -124,8 +143,11 @@ private slots:
         send(a.window, QEvent::MouseButtonPress, handle, Qt::LeftButton);
         QCOMPARE(a.scene.dragPart(), zrn::scene::Part::Right);
         const QList<quint64> before = versions(a.scene);
-        for (int step = 1; step <= 5; ++step)
+        for (int step = 1; step <= 5; ++step) {
             send(a.window, QEvent::MouseMove, handle + QPointF(10 * step, 0), Qt::LeftButton);
+            // The shape shows the dragged caliper where it is now, and the others.
+            QTRY_COMPARE(a.drawn, drawnPieces(a.scene));
+        }
         const QList<quint64> during = versions(a.scene);
         QCOMPARE(during.at(0), before.at(0));
         QCOMPARE(during.at(2), before.at(2));
@@ -176,6 +198,8 @@ private slots:
         for (int step = 1; step <= 4; ++step) {
             send(a.window, QEvent::MouseMove, end + QPointF(10 * step, 0), Qt::LeftButton);
             followed << link->text();
+            // The QT label follows too, in the shape as well.
+            QTRY_COMPARE(a.drawn, drawnPieces(a.scene));
         }
         QCOMPARE(followed, (QStringList{"850", "900", "950", "1000"}));
         QCOMPARE(changed.count(), 0);
@@ -255,14 +279,7 @@ private slots:
             QCoreApplication::sendEvent(&a.window, &event);
             QVERIFY(a.scene.hoveredId() == id);
         }
-        QRegion drawn;
-        for (const CaliperScene::Shown &shown : a.scene.shown()) {
-            for (const QRect &r : shown.shape.lines)
-                drawn += r;
-            for (const zrn::scene::Sprite &sprite : shown.sprites)
-                for (const QRect &r : sprite.covered)
-                    drawn += r;
-        }
+        const QRegion drawn = drawnPieces(a.scene);
         const QImage image = a.window.grabWindow().convertToFormat(QImage::Format_RGB32);
         const QColor labelFill(7, 17, 15); // the box's colour over black
         int checked = 0;
