@@ -1,6 +1,7 @@
 #pragma once
-// The system's interactive move of a window, where a move is handed to it: the
-// program learns of its end only from the windowing system.
+// The windowing system's side of moving a window: its interactive move, where a
+// move is handed to it (the program learns of its end only from the system),
+// and the window's place as the system has it.
 
 #include <QRect>
 #include <optional>
