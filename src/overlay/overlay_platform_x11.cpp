@@ -40,9 +40,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -81,17 +81,31 @@ bool hasShapeExtension(xcb_connection_t *connection)
     return shape && shape->present;
 }
 
-template <typename Rects> std::vector<xcb_rectangle_t> protocolRectangles(const Rects &nativeRects)
+std::vector<xcb_rectangle_t> protocolRectangles(const QRegion &native)
 {
     std::vector<xcb_rectangle_t> rectangles;
-    rectangles.reserve(std::size_t(std::distance(nativeRects.begin(), nativeRects.end())));
-    for (const QRect &r : nativeRects) {
+    rectangles.reserve(std::size_t(native.rectCount()));
+    for (const QRect &r : native) {
         xcb_rectangle_t native{};
         toProtocol({r.x(), r.x() + r.width()}, native.x, native.width);
         toProtocol({r.y(), r.y() + r.height()}, native.y, native.height);
         rectangles.push_back(native);
     }
     return rectangles;
+}
+
+// A window's place on the root (through a window manager's frame) and its size.
+std::optional<QRect> rootGeometry(xcb_connection_t *connection, xcb_window_t window)
+{
+    const auto geometry = xcbReply(
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+    if (!geometry)
+        return std::nullopt;
+    const auto onRoot = xcbReply(xcb_translate_coordinates_reply(
+        connection, xcb_translate_coordinates(connection, window, geometry->root, 0, 0), nullptr));
+    if (!onRoot)
+        return std::nullopt;
+    return QRect(onRoot->dst_x, onRoot->dst_y, geometry->width, geometry->height);
 }
 
 // The glyph of the X cursor font closest to each cursor the overlay shows.
@@ -478,16 +492,13 @@ private:
             return;
         const xcb_window_t sibling = topLevelOf(connection, m_overlay);
         followFrame(connection, sibling);
-        auto geometry = xcbReply(
-            xcb_get_geometry_reply(connection, xcb_get_geometry(connection, m_overlay), nullptr));
-        auto origin = xcbReply(xcb_translate_coordinates_reply(
-            connection, xcb_translate_coordinates(connection, m_overlay, m_root, 0, 0), nullptr));
-        if (sibling == XCB_NONE || !geometry || !origin)
+        const std::optional<QRect> overlay = rootGeometry(connection, m_overlay);
+        if (sibling == XCB_NONE || !overlay)
             return;
-        const std::uint32_t values[] = {static_cast<std::uint32_t>(std::int32_t(origin->dst_x)),
-                                        static_cast<std::uint32_t>(std::int32_t(origin->dst_y)),
-                                        geometry->width,
-                                        geometry->height,
+        const std::uint32_t values[] = {static_cast<std::uint32_t>(std::int32_t(overlay->x())),
+                                        static_cast<std::uint32_t>(std::int32_t(overlay->y())),
+                                        static_cast<std::uint32_t>(overlay->width()),
+                                        static_cast<std::uint32_t>(overlay->height()),
                                         sibling,
                                         XCB_STACK_MODE_ABOVE};
         xcb_configure_window(connection, m_standIn,
@@ -606,17 +617,7 @@ std::optional<QRect> systemGeometry(const QWindow &window)
     xcb_connection_t *connection = x11Connection();
     if (!connection || !window.handle())
         return std::nullopt;
-    const auto id = static_cast<xcb_window_t>(window.winId());
-    const auto geometry
-        = xcbReply(xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr));
-    if (!geometry)
-        return std::nullopt;
-    // Its place on the root, through a window manager's frame.
-    const auto onRoot = xcbReply(xcb_translate_coordinates_reply(
-        connection, xcb_translate_coordinates(connection, id, geometry->root, 0, 0), nullptr));
-    if (!onRoot)
-        return std::nullopt;
-    return QRect(onRoot->dst_x, onRoot->dst_y, geometry->width, geometry->height);
+    return rootGeometry(connection, static_cast<xcb_window_t>(window.winId()));
 }
 
 bool setSystemGeometry(const QWindow &window, const QRect &geometry)
@@ -624,11 +625,12 @@ bool setSystemGeometry(const QWindow &window, const QRect &geometry)
     xcb_connection_t *connection = x11Connection();
     if (!connection || !window.handle() || geometry.isEmpty())
         return false;
+    xcb_rectangle_t r{};
+    toProtocol({geometry.x(), geometry.x() + geometry.width()}, r.x, r.width);
+    toProtocol({geometry.y(), geometry.y() + geometry.height()}, r.y, r.height);
     const std::uint32_t values[]
-        = {static_cast<std::uint32_t>(std::clamp(geometry.x(), -0x8000, 0x7FFF)),
-           static_cast<std::uint32_t>(std::clamp(geometry.y(), -0x8000, 0x7FFF)),
-           static_cast<std::uint32_t>(std::min(geometry.width(), 0xFFFF)),
-           static_cast<std::uint32_t>(std::min(geometry.height(), 0xFFFF))};
+        = {static_cast<std::uint32_t>(std::int32_t(r.x)),
+           static_cast<std::uint32_t>(std::int32_t(r.y)), r.width, r.height};
     xcb_configure_window(connection, static_cast<xcb_window_t>(window.winId()),
                          XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH
                              | XCB_CONFIG_WINDOW_HEIGHT,

@@ -251,6 +251,12 @@ void CaliperScene::refresh(Shown &shown, const QList<QRectF> *taken)
     if (shown.shape.ring)
         shown.sprites.push_back(m_sprites->ring(*shown.shape.ring, r));
     shown.sprites.push_back(m_sprites->label(shown.label, shown.box, r));
+    // Only a window that shows its drawn shape needs it (a drag move pays for it).
+    const NativeOverlayWindow *w = overlayWindow();
+    if (!w || !w->usesDrawnShape()) {
+        shown.drawn = QRegion();
+        return;
+    }
     std::vector<QRegion> covered(shown.solid.cbegin(), shown.solid.cend());
     for (const scene::Sprite &sprite : shown.sprites)
         covered.insert(covered.end(), sprite.covered.cbegin(), sprite.covered.cend());

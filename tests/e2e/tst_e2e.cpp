@@ -331,6 +331,9 @@ private:
     QPoint infoButton() const;
     void closeInformationWindow();
     void verifyPanelStays(const QRect &where);
+    // Moves the pointer there and waits for a hover fill of that colour at `fill`.
+    void verifyHoverFill(const QPoint &pointer, const QPoint &fill, const QColor &colour,
+                         const char *what);
 
     // probe
     bool probeGot(const QPoint &p, int qtButton) const;
@@ -488,6 +491,22 @@ void tst_E2E::drag(const QPoint &from, const QPoint &to, const std::function<QPo
         args << QStringLiteral("mousemove") << QString::number(beyond.x())
              << QString::number(beyond.y());
     xdotool(args);
+}
+
+void tst_E2E::verifyHoverFill(const QPoint &pointer, const QPoint &fill, const QColor &colour,
+                              const char *what)
+{
+    xdotool(
+        {QStringLiteral("mousemove"), QString::number(pointer.x()), QString::number(pointer.y())});
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        showsColourAt(fill, colour),
+        qPrintable(QStringLiteral("expected %1 at %2,%3, saw [%4]; windows: %5")
+                       .arg(QLatin1String(what))
+                       .arg(fill.x())
+                       .arg(fill.y())
+                       .arg(around(fill.x(), fill.y(), 1, 1))
+                       .arg(windowReport())),
+        kTimeoutMs);
 }
 
 QPoint tst_E2E::panelCorner() const
@@ -788,16 +807,9 @@ void tst_E2E::verifyPanelStays(const QRect &where)
     QPoint fill(where.x() + qRound(145 * s), y);
     if (!m_x.rootGeometry().contains(fill))
         fill.setX(where.x() + qRound((kPanePadding + 15) * s));
-    xdotool({QStringLiteral("mousemove"), QString::number(onButton.x()),
-             QString::number(onButton.y())});
-    QTRY_VERIFY2_WITH_TIMEOUT(showsColourAt(fill, kPaletteButtonHover),
-                              qPrintable(QStringLiteral("expected the hovered button's fill at "
-                                                        "%1,%2, saw [%3]; windows: %4")
-                                             .arg(fill.x())
-                                             .arg(fill.y())
-                                             .arg(around(fill.x(), fill.y(), 1, 1))
-                                             .arg(windowReport())),
-                              kTimeoutMs);
+    verifyHoverFill(onButton, fill, kPaletteButtonHover, "the hovered button's fill");
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(rectText(panel().value_or(XTopLevel()).geometry), rectText(where));
     // Off the panel again: the overlays beneath show nothing there.
     xdotool({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("900")});
@@ -1116,17 +1128,11 @@ void tst_E2E::titleDragMovesTheInformationWindow()
     // Once the program has seen the pointer on the close button (its hover
     // fill), it has seen every move before: the window stayed.
     const QPoint close(moved.right() - 19, moved.y() + kInfoTitleHeight / 2);
-    xdotool({QStringLiteral("mousemove"), QString::number(close.x()), QString::number(close.y())});
     // Left of its focus ring, which it shows after the click that opened it.
     const QPoint fill(moved.right() - 35, moved.y() + kInfoTitleHeight / 2);
-    QTRY_VERIFY2_WITH_TIMEOUT(showsColourAt(fill, kInfoCloseHover),
-                              qPrintable(QStringLiteral("expected the close button's hover fill "
-                                                        "at %1,%2, saw [%3]; windows: %4")
-                                             .arg(fill.x())
-                                             .arg(fill.y())
-                                             .arg(around(fill.x(), fill.y(), 1, 1))
-                                             .arg(windowReport())),
-                              kTimeoutMs);
+    verifyHoverFill(close, fill, kInfoCloseHover, "the close button's hover fill");
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(rectText(informationWindow().value_or(XTopLevel()).geometry), rectText(moved));
     closeInformationWindow();
 }
