@@ -118,11 +118,12 @@ bool NativeOverlayWindow::showsDrawnShapeOnly() const
     return m_platform->showsDrawnShapeOnly();
 }
 
-void NativeOverlayWindow::setDrawnShape(const QRegion &native)
+void NativeOverlayWindow::setDrawnShape(const QRegion &still, const QRegion &moving)
 {
     if (!m_platform->usesDrawnShape())
         return;
-    m_pendingDrawn = native;
+    m_pendingStill = still;
+    m_pendingMoving = moving;
     m_pendingChanged = true;
     // The shape is applied after a frame: there must be one.
     update();
@@ -133,7 +134,8 @@ void NativeOverlayWindow::takeShapeIntoFrame()
     if (!m_pendingChanged)
         return;
     m_pendingChanged = false;
-    m_frameDrawn = m_pendingDrawn;
+    m_frameStill = m_pendingStill;
+    m_frameMoving = m_pendingMoving;
     m_frameHasShape = true;
     ++m_frameGeneration;
 }
@@ -147,16 +149,17 @@ void NativeOverlayWindow::frameSwapped()
     // once where it renders itself.
     QMetaObject::invokeMethod(
         this,
-        [this, drawn = m_frameDrawn, generation = m_frameGeneration] {
-            applyFrameShape(drawn, generation);
+        [this, still = m_frameStill, moving = m_frameMoving, generation = m_frameGeneration] {
+            applyFrameShape(still, moving, generation);
         },
         Qt::AutoConnection);
 }
 
-void NativeOverlayWindow::applyFrameShape(const QRegion &native, quint64 generation)
+void NativeOverlayWindow::applyFrameShape(const QRegion &still, const QRegion &moving,
+                                          quint64 generation)
 {
     if (m_platform->nativeWindowExists(*this))
-        m_platform->setDrawnShape(*this, native);
+        m_platform->setDrawnLayers(*this, still, moving);
     m_appliedGeneration = generation;
     emit drawnShapeApplied();
 }

@@ -50,7 +50,10 @@ public:
     // any. The shape follows once that frame is on screen, never before, so that
     // no part of the shape shows pixels that were not drawn yet. Elsewhere it
     // changes nothing.
-    void setDrawnShape(const QRegion &native);
+    void setDrawnShape(const QRegion &native) { setDrawnShape(native, QRegion()); }
+    // The same as the union of a still part, handed again unchanged while a
+    // caliper is dragged, and the moving part: a move then costs what it moved.
+    void setDrawnShape(const QRegion &still, const QRegion &moving);
     // Whether the drawn shape is worked out here at all, and whether it is what
     // the window shows now. While it is, a drawing that goes away has to stay in
     // the frames until the shape without it has been applied.
@@ -87,7 +90,7 @@ private:
     void takeShapeIntoFrame();
     // After a frame is on screen: applies the shape it drew.
     void frameSwapped();
-    void applyFrameShape(const QRegion &native, quint64 generation);
+    void applyFrameShape(const QRegion &still, const QRegion &moving, quint64 generation);
     // Reads, writes and applies the input styles of the current mode.
     void writeNativeInputStyles();
     // Whether the window takes a pointer at a screen position (native pixels).
@@ -109,11 +112,13 @@ private:
     QRegion m_visualRegion;
     // Touched by the GUI thread, and by the render thread only while the GUI
     // thread waits for the synchronisation of a frame.
-    QRegion m_pendingDrawn;
+    QRegion m_pendingStill;
+    QRegion m_pendingMoving;
     bool m_pendingChanged = false;
     quint64 m_frameGeneration = 0;
     // The render thread's: the shape of the frame being rendered.
-    QRegion m_frameDrawn;
+    QRegion m_frameStill;
+    QRegion m_frameMoving;
     bool m_frameHasShape = false;
     quint64 m_appliedGeneration = 0;
     std::unique_ptr<OverlayPlatform> m_platform;

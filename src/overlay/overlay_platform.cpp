@@ -36,6 +36,11 @@ bool OverlayPlatform::nativeWindowShown(const QWindow &window) const
 
 void OverlayPlatform::setDrawnShape(QWindow &, const QRegion &) {}
 
+void OverlayPlatform::setDrawnLayers(QWindow &window, const QRegion &still, const QRegion &moving)
+{
+    setDrawnShape(window, moving.isEmpty() ? still : still.united(moving));
+}
+
 bool OverlayPlatform::usesDrawnShape() const
 {
     return false;

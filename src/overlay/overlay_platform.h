@@ -52,6 +52,10 @@ public:
     // pixels opaque (X11 without a compositing manager) shows only that instead
     // of the mask, and nothing at all where it is empty. By default ignored.
     virtual void setDrawnShape(QWindow &window, const QRegion &native);
+    // The same shape as the union of two parts: `still`, handed again unchanged
+    // while something is dragged, and `moving`. A system that can change a shape
+    // in place sends only what the moving part changed. By default the union.
+    virtual void setDrawnLayers(QWindow &window, const QRegion &still, const QRegion &moving);
     // Whether setDrawnShape does anything here; where not, the window spares
     // itself the conversion at every drag move. By default not.
     virtual bool usesDrawnShape() const;

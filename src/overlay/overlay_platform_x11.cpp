@@ -143,6 +143,8 @@ public:
             return;
         if (m_standIn != XCB_NONE)
             xcb_destroy_window(connection, m_standIn);
+        if (m_scratch != XCB_NONE && m_scratchParent == m_native)
+            xcb_destroy_window(connection, m_scratch);
         for (const auto &[shape, cursor] : m_cursors)
             xcb_free_cursor(connection, cursor);
         if (m_cursorFont != XCB_NONE)
@@ -175,6 +177,7 @@ public:
         if (m_guard)
             m_guard->remove(m_native);
         m_native = XCB_NONE;
+        m_scratch = XCB_NONE; // a child, destroyed with it
     }
 
     // Added to whatever the window holds already; Qt merges its own states with
@@ -233,7 +236,13 @@ public:
 
     void setDrawnShape(QWindow &window, const QRegion &native) override
     {
-        m_drawn = native;
+        setDrawnLayers(window, native, QRegion());
+    }
+
+    void setDrawnLayers(QWindow &window, const QRegion &still, const QRegion &moving) override
+    {
+        m_drawnStill = still;
+        m_drawnMoving = moving;
         applyShape(window);
     }
 
@@ -334,6 +343,7 @@ public:
         case XCB_DESTROY_NOTIFY:
             if (static_cast<xcb_destroy_notify_event_t *>(message)->window == m_overlay) {
                 m_overlay = XCB_NONE;
+                m_scratch = XCB_NONE;
                 updateStandIn(false);
             }
             break;
@@ -444,27 +454,64 @@ private:
         const auto id = static_cast<xcb_window_t>(window.winId());
         const Shape kind = composited(window, connection) ? Shape::Mask : Shape::Drawn;
         const bool modeChanged = id != m_overlay || kind != m_applied;
-        if (!modeChanged
-            && (kind == Shape::Mask ? m_visual == m_appliedMask : m_drawn == m_appliedDrawn))
-            return;
         if (kind == Shape::Mask) {
+            if (!modeChanged && m_visual == m_appliedMask)
+                return;
             window.setMask(m_visual);
             m_appliedMask = m_visual;
         } else {
-            // No rectangles: an empty bounding shape, nothing shown. A region's
-            // rectangles come banded as the server keeps regions, which it takes
-            // far faster than unsorted ones.
-            m_appliedDrawn = m_drawn;
-            const std::vector<xcb_rectangle_t> rectangles = protocolRectangles(m_drawn);
-            xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
-                                 XCB_CLIP_ORDERING_YX_BANDED, id, 0, 0,
-                                 static_cast<std::uint32_t>(rectangles.size()), rectangles.data());
+            applyDrawnShape(connection, id, modeChanged);
         }
         m_overlay = id;
         m_applied = kind;
         if (modeChanged)
             updateStandIn(window.isVisible());
         xcb_flush(connection);
+    }
+
+    // The drawn shape is put together on an unmapped child of the overlay and
+    // then copied over. Every change of the overlay's own shape makes the server
+    // work out its clips from all the shape's rectangles (tens of thousands with
+    // many calipers), an unmapped window's costs nothing of that: one such change
+    // per frame, however the shape came about.
+    void applyDrawnShape(xcb_connection_t *connection, xcb_window_t id, bool modeChanged)
+    {
+        const bool fresh = m_scratch == XCB_NONE || m_scratchParent != id;
+        if (fresh) {
+            m_scratch = xcb_generate_id(connection);
+            m_scratchParent = id;
+            xcb_create_window(connection, XCB_COPY_FROM_PARENT, m_scratch, id, 0, 0, 1, 1, 0,
+                              XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        }
+        if (!fresh && !modeChanged && m_drawnStill == m_appliedStill) {
+            if (m_drawnMoving == m_appliedMoving)
+                return;
+            // Only the moving part changed: added, and what it left that nothing
+            // else covers taken away, a few rectangles each.
+            const QRegion left = m_appliedMoving.subtracted(m_drawnMoving).subtracted(m_drawnStill);
+            changeBounding(connection, m_scratch, XCB_SHAPE_SO_UNION, m_drawnMoving);
+            if (!left.isEmpty())
+                changeBounding(connection, m_scratch, XCB_SHAPE_SO_SUBTRACT, left);
+        } else {
+            // No rectangles: an empty bounding shape, nothing shown.
+            changeBounding(connection, m_scratch, XCB_SHAPE_SO_SET,
+                           m_drawnStill.united(m_drawnMoving));
+        }
+        m_appliedStill = m_drawnStill;
+        m_appliedMoving = m_drawnMoving;
+        xcb_shape_combine(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
+                          XCB_SHAPE_SK_BOUNDING, id, 0, 0, m_scratch);
+    }
+
+    // A region's rectangles come banded as the server keeps regions, which it
+    // takes far faster than unsorted ones.
+    static void changeBounding(xcb_connection_t *connection, xcb_window_t id,
+                               xcb_shape_op_t operation, const QRegion &native)
+    {
+        const std::vector<xcb_rectangle_t> rectangles = protocolRectangles(native);
+        xcb_shape_rectangles(connection, operation, XCB_SHAPE_SK_BOUNDING,
+                             XCB_CLIP_ORDERING_YX_BANDED, id, 0, 0,
+                             static_cast<std::uint32_t>(rectangles.size()), rectangles.data());
     }
 
     // Shows the stand-in over a shown overlay without a compositing manager, placed
@@ -578,14 +625,18 @@ private:
     }
 
     std::uint64_t m_styles = 0;
-    QRegion m_visual; // logical units
-    QRegion m_drawn;  // native pixels
+    QRegion m_visual;     // logical units
+    QRegion m_drawnStill; // native pixels, as is the rest
+    QRegion m_drawnMoving;
     std::vector<xcb_rectangle_t> m_input;
 
     xcb_window_t m_overlay = XCB_NONE; // the window the shapes were applied to
     Shape m_applied = Shape::Unset;
     QRegion m_appliedMask;
-    QRegion m_appliedDrawn;
+    QRegion m_appliedStill;
+    QRegion m_appliedMoving;
+    xcb_window_t m_scratch = XCB_NONE; // where the drawn shape is put together
+    xcb_window_t m_scratchParent = XCB_NONE;
     bool m_overlayShown = false;
 
     bool m_watchTried = false;

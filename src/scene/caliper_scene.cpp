@@ -317,9 +317,9 @@ void CaliperScene::pushDrawnShape()
         m_stillVersions.clear();
         return;
     }
-    // Uniting tens of thousands of rectangles takes milliseconds at 4K (a dashed
-    // line cuts every other line into hundreds of bands): a move unites only
-    // the dragged caliper with the rest.
+    // The still calipers' shape is tens of thousands of rectangles at 4K (a
+    // dashed line cuts every other line into hundreds of bands): it is united
+    // once per drag, and a move hands the dragged caliper beside it.
     std::vector<quint64> versions;
     versions.reserve(m_shown.size());
     for (std::size_t i = 0; i < m_shown.size(); ++i)
@@ -333,7 +333,7 @@ void CaliperScene::pushDrawnShape()
         m_stillDrawn = united(std::move(still));
         m_stillVersions = std::move(versions);
     }
-    w->setDrawnShape(m_stillDrawn.united(m_shown[*dragged].drawn));
+    w->setDrawnShape(m_stillDrawn, m_shown[*dragged].drawn);
 }
 
 void CaliperScene::selectionChanged()

@@ -293,6 +293,49 @@ private slots:
         QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), united(moved));
     }
 
+    // A drag hands the still calipers' shape unchanged and the dragged caliper's
+    // apart: after every frame the window's shape is exactly their union, whatever
+    // the dragged one covered before, and again the whole after the release.
+    void drawnShapeInParts_data()
+    {
+        QTest::addColumn<QList<QList<QRect>>>("moves");
+
+        QTest::newRow("a line moving beside the still ones") << QList<QList<QRect>>{
+            {QRect(20, 0, 1, 120)}, {QRect(21, 0, 1, 120)}, {QRect(45, 0, 1, 120)}};
+        QTest::newRow("over a still line and label, then away")
+            << QList<QList<QRect>>{{QRect(31, 0, 1, 120), QRect(55, 55, 50, 30)},
+                                   {QRect(30, 0, 3, 120), QRect(60, 60, 10, 10)},
+                                   {QRect(90, 0, 1, 120)}};
+        QTest::newRow("nothing moving, then something, then nothing")
+            << QList<QList<QRect>>{{}, {QRect(5, 5, 3, 3)}, {}};
+    }
+
+    void drawnShapeInParts()
+    {
+        QFETCH(QList<QList<QRect>>, moves);
+
+        setCompositingManager(false);
+        const QRegion still
+            = united({QRect(30, 0, 2, 120), QRect(10, 50, 80, 1), QRect(60, 60, 40, 20)});
+        auto window = makeWindow();
+        window->setVisualRegions(records({QRect(0, 0, 200, 150)}));
+        window->setDrawnShape(still);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), still);
+
+        QRegion last;
+        for (const QList<QRect> &move : std::as_const(moves)) {
+            last = united(move);
+            window->setDrawnShape(still, last);
+            QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), still.united(last));
+        }
+        window->setDrawnShape(still.united(last));
+        QTRY_COMPARE(shape(*window, XCB_SHAPE_SK_BOUNDING), still.united(last));
+        window->setDrawnShape(QRegion());
+        QTRY_VERIFY(shape(*window, XCB_SHAPE_SK_BOUNDING).isEmpty());
+    }
+
     // A compositing manager that starts or ends while the window is shown brings
     // the mask back or the drawn shape in.
     void followsCompositingManager()
